@@ -1,0 +1,125 @@
+#include "hostwindow.h"
+#include "pluginloader.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QPixmap>
+#include <QScreen>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+#include <interfacemanager.h>
+#include <pagecontainer.h>
+#include <pluginbase.h>
+#include <pluginregister.h>
+#include <simcontroller.h>
+
+namespace {
+
+const QString pluginId = QStringLiteral("lumoracalibration");
+
+int listPlugins(const QStringList& libraries)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (libraries.isEmpty()) {
+        err << "tavrin-host: --list-plugins needs at least one library\n";
+        return 1;
+    }
+    for (const QString& path : libraries) {
+        const PluginLoadResult result = loadPluginLibrary(path);
+        if (!result.loaded) {
+            err << "tavrin-host: cannot load plug-in library " << path << ": " << result.error
+                << '\n';
+            return 1;
+        }
+        for (const QString& id : result.newIds)
+            out << id << '\n';
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tavrin-host"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Operator application hosting the calibration plug-in."));
+    parser.addHelpOption();
+    const QCommandLineOption listOption(QStringLiteral("list-plugins"),
+                                        QStringLiteral("Load the libraries given as arguments and "
+                                                       "print the plug-in ids they register."));
+    const QCommandLineOption pluginOption(QStringLiteral("plugin"),
+                                          QStringLiteral("Plug-in library to load."),
+                                          QStringLiteral("path"), defaultPluginPath());
+    const QCommandLineOption siteOption(
+        QStringLiteral("site"), QStringLiteral("Site folder the host works in."),
+        QStringLiteral("folder"),
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../site")));
+    const QCommandLineOption quitOption(QStringLiteral("quit-after"),
+                                        QStringLiteral("Quit after this many seconds."),
+                                        QStringLiteral("seconds"));
+    const QCommandLineOption shotOption(QStringLiteral("screenshot"),
+                                        QStringLiteral("Save a picture of the window on quitting."),
+                                        QStringLiteral("file"));
+    parser.addOptions({listOption, pluginOption, siteOption, quitOption, shotOption});
+    parser.process(app);
+
+    if (parser.isSet(listOption))
+        return listPlugins(parser.positionalArguments());
+
+    QTextStream err(stderr);
+    const QString site = QDir(parser.value(siteOption)).absolutePath();
+    if (!QDir().mkpath(site) || !QDir::setCurrent(site)) {
+        err << "tavrin-host: cannot work in site folder " << site << '\n';
+        return 1;
+    }
+    const QString screenshot =
+        parser.isSet(shotOption) ? QDir().absoluteFilePath(parser.value(shotOption)) : QString();
+
+    const PluginLoadResult loaded = loadPluginLibrary(parser.value(pluginOption));
+    if (!loaded.loaded) {
+        err << "tavrin-host: cannot load plug-in library " << parser.value(pluginOption) << ": "
+            << loaded.error << '\n';
+        return 1;
+    }
+
+    sim::SimController controller;
+    tavrin::tavrinInterface().setControllerLink(&controller);
+    // The plug-in probes the controller while it starts, so the link is up before init().
+    controller.connectToController(0);
+    QCoreApplication::processEvents();
+
+    tavrin::PluginBase* plugin = tavrin::tavrinFactory().create(pluginId, &app);
+    if (!plugin) {
+        err << "tavrin-host: the library registered no plug-in " << pluginId << '\n';
+        return 1;
+    }
+    plugin->init();
+
+    HostWindow window(tavrin::centerWidget(pluginId), &controller);
+    QObject::connect(&window, &HostWindow::connectRequested, &controller,
+                     [&controller] { controller.connectToController(500); });
+    QObject::connect(&window, &HostWindow::disconnectRequested, &controller,
+                     &sim::SimController::disconnectFromController);
+    window.show();
+    // The host reports the connection once the page stands.
+    QTimer::singleShot(300, &controller,
+                       [] { emit tavrin::tavrinInterface().sigNetworkConnect(); });
+
+    if (parser.isSet(quitOption)) {
+        const int ms = int(parser.value(quitOption).toDouble() * 1000);
+        QTimer::singleShot(ms, &app, [&window, screenshot] {
+            if (!screenshot.isEmpty())
+                window.grab().save(screenshot);
+            QApplication::quit();
+        });
+    }
+    return app.exec();
+}

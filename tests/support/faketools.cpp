@@ -1,0 +1,73 @@
+#include "faketools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace lumora::test {
+
+bool writeTextFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const bool written = file.write(content) == content.size();
+    file.close();
+    return written;
+}
+
+QByteArray readTextFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+bool writeFakeTool(const QString& path, const QString& body)
+{
+    const QByteArray script = "#!/bin/sh\n" + body.toUtf8() + "\n";
+    if (!writeTextFile(path, script))
+        return false;
+    return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ExeGroup);
+}
+
+QString calibrationToolPath(const QString& root)
+{
+    return root + QStringLiteral("/kalvo_calib_cli/bin/KalvoCalibrationTool.exe");
+}
+
+QString isoTaskPath(const QString& root)
+{
+    return root + QStringLiteral("/iso/bin/runIsoTask.exe");
+}
+
+QString isoReportPath(const QString& root)
+{
+    return root + QStringLiteral("/iso/scripts/iso_pdf_generate.exe");
+}
+
+QString isoCopyPath(const QString& root)
+{
+    return root + QStringLiteral("/iso/scripts/copy_calib_iso_results.exe");
+}
+
+QString isoDeletePath(const QString& root)
+{
+    return root + QStringLiteral("/iso/scripts/delet_calib_iso_results.exe");
+}
+
+QString sharedTestDataDir()
+{
+#ifdef LUMORA_SHARED_TESTDATA
+    const QString dir = QStringLiteral(LUMORA_SHARED_TESTDATA);
+    if (QFileInfo(dir).isDir())
+        return QDir(dir).absolutePath();
+#endif
+    return QString();
+}
+
+} // namespace lumora::test

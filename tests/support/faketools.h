@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace lumora::test {
+
+// Writes an executable shell script at path (folders created), so that a test can stand in
+// for an external tool under the exact program name the plug-in starts. body runs under
+// /bin/sh; "$@" are the tool's arguments.
+bool writeFakeTool(const QString& path, const QString& body);
+
+// Program paths below a calibration root, as the plug-in builds them.
+QString calibrationToolPath(const QString& root);
+QString isoTaskPath(const QString& root);
+QString isoReportPath(const QString& root);
+QString isoCopyPath(const QString& root);
+QString isoDeletePath(const QString& root);
+
+// Writes text to a file (folders created); for result files, job files and pose files.
+bool writeTextFile(const QString& path, const QByteArray& content);
+QByteArray readTextFile(const QString& path);
+
+// The shared public test corpora beside the checkout, or empty when they are absent.
+QString sharedTestDataDir();
+
+} // namespace lumora::test

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonValue>
+#include <QList>
+#include <QQueue>
+#include <QVariant>
+
+#include <controllerlink.h>
+#include <functional>
+
+namespace lumora::test {
+
+// One call the plug-in made on the controller link.
+struct LinkCall
+{
+    QString kind; // "serviceData", "execCommand", "fullCommand"
+    QString name; // key or command
+    QVariant argument;
+    QJsonValue params;
+    int number = 0;
+};
+
+// A controller link whose answers a test scripts: per key or command a queue of answers, then a
+// standing answer; unscripted calls answer Undefined (or false). Records every call.
+class ScriptedLink : public tavrin::ControllerLink
+{
+    Q_OBJECT
+
+public:
+    explicit ScriptedLink(QObject* parent = nullptr);
+
+    void setServiceData(const QString& key, const QJsonValue& answer);
+    void setCommandReply(const QString& command, const QJsonValue& answer);
+    void queueCommandReply(const QString& command, const QJsonValue& answer);
+    void setFullCommandResult(const QString& command, bool result);
+    void setIdentity(const QString& ip, const QString& type, int modelType);
+    // Convenience: a controller holding values (flat, four per link) for both DH queries.
+    void setDhLinks(const QVector<double>& values);
+
+    // Runs before each call is answered (for faults injected in the middle of a call).
+    std::function<void(const LinkCall&)> onCall;
+
+    QList<LinkCall> calls;
+    QList<LinkCall> callsNamed(const QString& name) const;
+    // Announces the connection to the host (as the host would on controller connect).
+    void announceConnected() { emit connected(); }
+
+    QJsonValue serviceData(const QString& key) override;
+    QJsonValue execCommand(const QString& command, const QVariant& argument) override;
+    bool fullCommand(const QString& command, const QJsonValue& params, int timeout) override;
+    QString robotIP() override { return ip; }
+    QString robotType() override { return type; }
+    int robotModelType() override { return model; }
+
+private:
+    void record(const LinkCall& call);
+
+    QHash<QString, QJsonValue> serviceAnswers;
+    QHash<QString, QJsonValue> commandAnswers;
+    QHash<QString, QQueue<QJsonValue>> queuedCommandAnswers;
+    QHash<QString, bool> fullCommandResults;
+    QString ip;
+    QString type;
+    int model = 0;
+};
+
+} // namespace lumora::test

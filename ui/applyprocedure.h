@@ -1,0 +1,16 @@
+#pragma once
+
+#include "lumoracalibration_global.h"
+
+#include <QJsonValue>
+#include <QString>
+
+class QWidget;
+
+// One press of the apply button: both check layers, the DH and zero-point writes, the reboot
+// request, every step in the audit trail. Boxes are shown on boxParent. Returns true only when
+// everything succeeded (the "输出" line is written); the caller then resets the panels.
+LUMORACALIBRATION_EXPORT bool runApplyProcedure(QWidget* boxParent);
+
+// A controller reply as text for the audit trail.
+LUMORACALIBRATION_EXPORT QString jsonValueToText(const QJsonValue& value);

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "lineassembler.h"
+#include "lumoracalibration_global.h"
+
+#include <QPointer>
+#include <QProcess>
+#include <QString>
+#include <QWidget>
+
+class QTimer;
+
+namespace Ui {
+class calibrationWidget;
+}
+
+// Starts, supervises and cancels the external calibration tool and reads its result.
+class LUMORACALIBRATION_EXPORT calibrationWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static calibrationWidget* instance(QWidget* parent = nullptr);
+    ~calibrationWidget() override;
+
+signals:
+    void isAllOptionsSelect(bool& isSelected);
+    void isSNEmpty();
+    void writeIntoJson();
+    void changeBtnsStatus(bool enable);
+    void calibrationDoneVec(bool isReset);
+    void calibrationDoneStr(QString averagePosErrorValue, QString averagePoseErrorValue);
+
+public slots:
+    void resetAll();
+
+private slots:
+    void onRunCalibrationBtnClicked();
+    void onCalibrationFinished(int exitCode, QProcess::ExitStatus exitStatus);
+    void onTimeout();
+    void onReadyReadStandardOutput();
+    void cancelCalibration();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    template <class Panel> friend Panel* singleInstance(QPointer<Panel>&, QWidget*);
+    explicit calibrationWidget(QWidget* parent = nullptr);
+
+    Ui::calibrationWidget* ui;
+    QProcess* calibProcess = nullptr;
+    QTimer* resultTimer = nullptr;
+    bool isCalibrating = false;
+    LineAssembler outputLines;
+};
