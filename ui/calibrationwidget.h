@@ -48,6 +48,12 @@ private:
     template <class Panel> friend Panel* singleInstance(QPointer<Panel>&, QWidget*);
     explicit calibrationWidget(QWidget* parent = nullptr);
 
+    void onProcessError(QProcess::ProcessError error);
+    void showOutputLine(const QByteArray& bytes);
+    void setIdle(const QString& state);
+    void stopTimer();
+    void killTool();
+
     Ui::calibrationWidget* ui;
     QProcess* calibProcess = nullptr;
     QTimer* resultTimer = nullptr;
