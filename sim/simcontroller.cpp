@@ -1,33 +1,32 @@
 #include "simcontroller.h"
 
+#include "cellpaths.h"
+
 #include <QJsonObject>
 #include <QTimer>
+#include <QtDebug>
+
+#include <cmath>
 
 namespace sim {
 
 namespace {
 
-// Nominal DH table of the six-axis arm (alpha deg, a mm, d mm, theta deg); the last link is
-// the flange.
-const double nominalDh[] = {
-    -90, 150, 450, 0,   //
-    0,   610, 0,   -90, //
-    -90, 120, 0,   0,   //
-    90,  0,   660, 0,   //
-    -90, 0,   0,   0,   //
-    0,   0,   115, 180, //
-    0,   0,   0,   0,
-};
-
-QVector<double> numbers(const QJsonValue& value)
+// Numbers of a payload member; false when it is not an array of finite numbers.
+bool finiteNumbers(const QJsonValue& value, std::vector<double>& out)
 {
-    QVector<double> out;
-    for (const QJsonValue& item : value.toArray())
-        out.append(item.toDouble());
-    return out;
+    if (!value.isArray())
+        return false;
+    out.clear();
+    for (const QJsonValue& item : value.toArray()) {
+        if (!item.isDouble() || !std::isfinite(item.toDouble()))
+            return false;
+        out.push_back(item.toDouble());
+    }
+    return true;
 }
 
-QJsonArray toArray(const QVector<double>& values)
+QJsonArray toArray(const std::vector<double>& values)
 {
     QJsonArray out;
     for (double value : values)
@@ -35,19 +34,62 @@ QJsonArray toArray(const QVector<double>& values)
     return out;
 }
 
+QVector<double> toVector(const std::vector<double>& values)
+{
+    return QVector<double>(values.begin(), values.end());
+}
+
+constexpr int refusedCode = 22;
+constexpr int unknownCommandCode = 404;
+
 } // namespace
 
 SimController::SimController(QObject* parent)
-    : ControllerLink(parent)
-    , dh(std::begin(nominalDh), std::end(nominalDh))
-    , zero(6, 0.0)
+    : SimController(defaultCellStatePath(), parent)
 {}
+
+SimController::SimController(const QString& statePath, QObject* parent)
+    : ControllerLink(parent)
+    , path(statePath)
+    , state(CellState::defaults())
+{
+    reloadState();
+}
+
+void SimController::reloadState()
+{
+    CellState read;
+    if (!loadOrCreateCellState(path, read, &error)) {
+        // Keep the last good state; a broken file is replaced at the next reboot.
+        qWarning().noquote() << "simulated controller:" << error;
+        return;
+    }
+    error.clear();
+    state = read;
+}
+
+QVector<double> SimController::dhParameters() const
+{
+    return toVector(state.dh);
+}
+
+QVector<double> SimController::zeroCompensation() const
+{
+    return toVector(state.zeroCompensation);
+}
 
 QJsonObject SimController::reply(bool success, int code, const QJsonValue& data) const
 {
     QJsonObject answer{{QStringLiteral("success"), success}, {QStringLiteral("code"), code}};
     if (!data.isNull() && !data.isUndefined())
         answer.insert(QStringLiteral("data"), data);
+    return answer;
+}
+
+QJsonObject SimController::refusal(const QString& message) const
+{
+    QJsonObject answer = reply(false, refusedCode);
+    answer.insert(QStringLiteral("message"), message);
     return answer;
 }
 
@@ -59,8 +101,8 @@ QJsonValue SimController::serviceData(const QString& key)
         return QJsonObject{{QStringLiteral("data"), true}};
     if (key == QLatin1String("factory.set_DH_params_link")) {
         QJsonArray links;
-        for (int i = 0; i + 3 < dh.size(); i += 4)
-            links.append(toArray(dh.mid(i, 4)));
+        for (std::size_t i = 0; i + 3 < state.dh.size(); i += 4)
+            links.append(toArray({state.dh.begin() + long(i), state.dh.begin() + long(i) + 4}));
         return links;
     }
     return QJsonValue(QJsonValue::Undefined);
@@ -70,36 +112,64 @@ QJsonValue SimController::execCommand(const QString& command, const QVariant& ar
 {
     if (!online)
         return QJsonValue(QJsonValue::Undefined);
+    const RobotType* type = state.robotType();
+    const int axes = type ? type->axisCount : int(state.zeroCompensation.size());
     const QJsonObject payload = QJsonValue::fromVariant(argument).toObject();
+
     if (command == QLatin1String("factory.get_DH_params_link"))
-        return reply(true, 0, QJsonObject{{QStringLiteral("DH_PARAMS_LINK"), toArray(dh)}});
+        return reply(true, 0, QJsonObject{{QStringLiteral("DH_PARAMS_LINK"), toArray(state.dh)}});
+
     if (command == QLatin1String("factory.set_DH_params_all")) {
-        const QVector<double> values = numbers(payload.value(QStringLiteral("DH_params_all")));
-        if (values.size() < 4 || values.size() > dh.size())
-            return reply(false, 22);
+        std::vector<double> values;
+        if (!finiteNumbers(payload.value(QStringLiteral("DH_params_all")), values))
+            return refusal(QStringLiteral("DH_params_all must be an array of finite numbers"));
+        // The axis links alone, or the axis links and the flange link.
+        const std::size_t axisValues = std::size_t(4 * axes);
+        if (values.size() != axisValues && values.size() != axisValues + 4)
+            return refusal(QStringLiteral("DH_params_all must hold %1 or %2 values, not %3")
+                               .arg(axisValues)
+                               .arg(axisValues + 4)
+                               .arg(values.size()));
         stagedDh = values;
         return reply(true, 0);
     }
+
     if (command == QLatin1String("ethercat.set_precision_compensation_zero")) {
-        stagedZero = numbers(payload.value(QStringLiteral("joint_angle_A")));
+        std::vector<double> values;
+        if (!finiteNumbers(payload.value(QStringLiteral("joint_angle_A")), values))
+            return refusal(QStringLiteral("joint_angle_A must be an array of finite numbers"));
+        if (values.size() != std::size_t(axes))
+            return refusal(QStringLiteral("joint_angle_A must hold %1 values, not %2")
+                               .arg(axes)
+                               .arg(values.size()));
+        stagedZero = values;
         return reply(true, 0);
     }
-    return reply(false, 404);
+    return reply(false, unknownCommandCode);
+}
+
+void SimController::applyStaged()
+{
+    for (std::size_t i = 0; i < stagedDh.size() && i < state.dh.size(); ++i)
+        state.dh[i] = stagedDh[i];
+    if (!stagedZero.empty())
+        state.zeroCompensation = stagedZero;
+    stagedDh.clear();
+    stagedZero.clear();
+    if (saveCellState(path, state, &error))
+        error.clear();
+    else
+        qWarning().noquote() << "simulated controller:" << error;
 }
 
 bool SimController::fullCommand(const QString& command, const QJsonValue&, int)
 {
     if (!online || command != QLatin1String("system.controller.reboot"))
         return false;
-    // Answer first, then go away: the reboot applies the staged values.
+    // Answer first, then go away: the reboot applies and persists the staged values.
     QTimer::singleShot(0, this, [this] {
         disconnectFromController();
-        for (int i = 0; i < stagedDh.size(); ++i)
-            dh[i] = stagedDh[i];
-        if (!stagedZero.isEmpty())
-            zero = stagedZero;
-        stagedDh.clear();
-        stagedZero.clear();
+        applyStaged();
         connectToController(rebootDelayMs);
     });
     return true;
@@ -107,17 +177,18 @@ bool SimController::fullCommand(const QString& command, const QJsonValue&, int)
 
 QString SimController::robotIP()
 {
-    return online ? QStringLiteral("192.168.10.101") : QString();
+    return online ? state.ip : QString();
 }
 
 QString SimController::robotType()
 {
-    return online ? QStringLiteral("LX6-900") : QString();
+    return online ? state.robotName : QString();
 }
 
 int SimController::robotModelType()
 {
-    return online ? 6001 : 0;
+    const RobotType* type = state.robotType();
+    return online && type ? type->modelCode : 0;
 }
 
 void SimController::connectToController(int delayMs)
@@ -126,6 +197,7 @@ void SimController::connectToController(int delayMs)
     QTimer::singleShot(delayMs, this, [this, generation] {
         if (generation != connectGeneration || online)
             return;
+        reloadState();
         online = true;
         emit connected();
     });

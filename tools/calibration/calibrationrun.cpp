@@ -1,0 +1,215 @@
+#include "calibrationrun.h"
+
+#include "calibrationjob.h"
+#include "resultwriter.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cellpaths.h>
+#include <cellrandom.h>
+#include <instrument.h>
+#include <numeric>
+#include <robottypes.h>
+
+namespace calib {
+
+namespace {
+
+// Keeps the sampled angles this share of the travel away from each limit.
+constexpr double rangeMargin = 0.05;
+// Measurements of one run differ from the hidden deviations' random stream.
+constexpr std::uint64_t sampleStream = 0x9a5e5ULL;
+constexpr std::uint64_t measureStream = 0x7ea5eULL;
+
+std::ostream& operator<<(std::ostream& stream, const QString& text)
+{
+    return stream << text.toStdString();
+}
+
+// The cell's robot, when the job names it (by name, model code or both, consistently).
+const sim::RobotType* jobRobot(const CalibrationJob& job, const sim::CellState& cell,
+                               QString& error)
+{
+    const sim::RobotType* byName =
+        job.robotName.isEmpty() ? nullptr : sim::findRobotType(job.robotName);
+    const sim::RobotType* byCode = sim::findRobotType(job.modelType);
+    if ((!job.robotName.isEmpty() && !byName) || (!byName && !byCode) ||
+        (byName && byCode && byName != byCode) || (byName && !byCode && job.modelType != 0)) {
+        error = QStringLiteral("unknown robot \"%1\" (model type %2)")
+                    .arg(job.robotName)
+                    .arg(job.modelType);
+        return nullptr;
+    }
+    const sim::RobotType* type = byName ? byName : byCode;
+    if (type != cell.robotType()) {
+        error = QStringLiteral("the job names robot %1 but the cell holds %2")
+                    .arg(type->name, cell.robotName);
+        return nullptr;
+    }
+    return type;
+}
+
+} // namespace
+
+std::vector<std::vector<double>> sampleJointConfigurations(const sim::RobotType& type, int count,
+                                                           std::uint64_t seed)
+{
+    sim::CellRandom random(seed);
+    std::vector<std::vector<double>> configurations(
+        std::size_t(std::max(0, count)), std::vector<double>(std::size_t(type.axisCount)));
+    std::vector<int> strata(configurations.size());
+    for (int joint = 0; joint < type.axisCount; ++joint) {
+        const sim::JointRange range = type.jointRanges[std::size_t(joint)];
+        const double margin = (range.maxDeg - range.minDeg) * rangeMargin;
+        const double low = range.minDeg + margin;
+        const double width = (range.maxDeg - margin - low) / double(std::max(1, count));
+        std::iota(strata.begin(), strata.end(), 0);
+        for (std::size_t i = strata.size(); i > 1; --i)
+            std::swap(strata[i - 1], strata[std::size_t(random.uniform() * double(i))]);
+        for (std::size_t i = 0; i < configurations.size(); ++i)
+            configurations[i][std::size_t(joint)] =
+                low + width * (double(strata[i]) + random.uniform());
+    }
+    return configurations;
+}
+
+std::vector<Measurement> measureCell(const sim::CellState& state,
+                                     const std::vector<std::vector<double>>& configurations,
+                                     std::uint64_t seed,
+                                     const std::function<void(int, int)>& onMeasured)
+{
+    sim::Instrument instrument(state, seed);
+    std::vector<Measurement> measurements;
+    for (const std::vector<double>& joints : configurations) {
+        measurements.push_back({joints, instrument.measure(joints)});
+        if (onMeasured)
+            onMeasured(int(measurements.size()), int(configurations.size()));
+    }
+    return measurements;
+}
+
+int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& err)
+{
+    const QDir root(options.root);
+    QString error;
+    const std::optional<CalibrationJob> job =
+        readCalibrationJob(root.filePath(QStringLiteral("calibInfo.json")), &error);
+    if (!job) {
+        err << "calibration failed: " << error << std::endl;
+        return ExitJobFile;
+    }
+
+    CalibrationOutcome outcome;
+    outcome.job = *job;
+    const QString statePath = sim::cellStatePathForRoot(options.root);
+    if (!sim::loadOrCreateCellState(statePath, outcome.cell, &error)) {
+        err << "calibration failed: " << error << std::endl;
+        return ExitCell;
+    }
+    const sim::RobotType* type = jobRobot(*job, outcome.cell, error);
+    if (!type) {
+        err << "calibration failed: " << error << std::endl;
+        return ExitCell;
+    }
+    outcome.locked = job->lockMask(type->axisCount, &error);
+    if (outcome.locked.empty()) {
+        err << "calibration failed: " << error << std::endl;
+        return ExitJobFile;
+    }
+
+    const int total = options.poses + options.validationPoses;
+    const auto configurations =
+        sampleJointConfigurations(*type, total, outcome.cell.seed ^ sampleStream);
+    const auto printProgress = [&out](int done, int all) {
+        out << "[PROGRESS] " << done << "/" << all << std::endl;
+    };
+    std::vector<Measurement> measured =
+        measureCell(outcome.cell, configurations, outcome.cell.seed ^ measureStream, printProgress);
+    const std::vector<Measurement> validation(measured.begin() + options.poses, measured.end());
+    measured.resize(std::size_t(options.poses));
+    outcome.poses = options.poses;
+    outcome.validationPoses = options.validationPoses;
+
+    out << "[PHASE] OPTIMIZATION" << std::endl;
+    IdentificationProblem problem;
+    problem.dh = outcome.cell.dh;
+    problem.locked = outcome.locked;
+    problem.measurements = measured;
+    // Weights never below what the fit can resolve, so a noise-free instrument still works.
+    problem.positionSigmaMm = std::max(outcome.cell.instrument.positionNoiseMm, 1e-3);
+    problem.orientationSigmaDeg = std::max(outcome.cell.instrument.orientationNoiseDeg, 1e-4);
+    problem.maxIterations = options.maxIterations;
+    problem.onIteration = printProgress;
+    outcome.identification = identify(problem);
+    if (!outcome.identification.ok) {
+        err << "calibration failed: " << outcome.identification.error << std::endl;
+        return ExitSolver;
+    }
+    out << "[PROGRESS] " << options.maxIterations << "/" << options.maxIterations << std::endl;
+
+    const std::vector<double> noOffsets(std::size_t(type->axisCount), 0.0);
+    outcome.before = poseErrors(outcome.cell.dh, noOffsets, validation);
+    outcome.after =
+        poseErrors(outcome.identification.dh, outcome.identification.zeroOffsets, validation);
+    for (int j = 0; j < type->axisCount; ++j)
+        outcome.zeroPoints.push_back(outcome.cell.zeroCompensation[std::size_t(j)] +
+                                     outcome.identification.zeroOffsets[std::size_t(j)]);
+
+    if (!writeResultFile(root.filePath(QStringLiteral("optimized_dh.json")), outcome, &error) ||
+        !writeReport(root.filePath(QStringLiteral("calibration_report.txt")), outcome, &error)) {
+        err << "calibration failed: " << error << std::endl;
+        return ExitWrite;
+    }
+    out << "held-out position error " << outcome.before.meanPositionMm << " mm -> "
+        << outcome.after.meanPositionMm << " mm" << std::endl;
+    return ExitSuccess;
+}
+
+int calibrationToolMain(const QStringList& arguments, const QString& toolFolder, std::ostream& out,
+                        std::ostream& err)
+{
+    static const char usage[] =
+        "usage: KalvoCalibrationTool.exe --path <calibration root> [--poses N] "
+        "[--validation N] [--iterations N]\n"
+        "exit codes: 0 success, 1 usage, 2 job file, 3 cell or robot, 4 solver, 5 writing\n";
+    ToolOptions options;
+    QString path;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            out << usage;
+            return ExitSuccess;
+        }
+        const bool hasValue = i + 1 < arguments.size();
+        int* count = argument == QLatin1String("--poses")        ? &options.poses
+                     : argument == QLatin1String("--validation") ? &options.validationPoses
+                     : argument == QLatin1String("--iterations") ? &options.maxIterations
+                                                                 : nullptr;
+        if (argument == QLatin1String("--path") && hasValue) {
+            path = arguments[++i];
+        } else if (count && hasValue) {
+            bool ok = false;
+            *count = arguments[++i].toInt(&ok);
+            if (!ok || *count < 1 || *count > 100000) {
+                err << "calibration failed: " << argument << " needs a positive count\n" << usage;
+                return ExitUsage;
+            }
+        } else {
+            err << "calibration failed: unexpected argument " << argument << "\n" << usage;
+            return ExitUsage;
+        }
+    }
+    if (path.isEmpty()) {
+        err << "calibration failed: no calibration root given\n" << usage;
+        return ExitUsage;
+    }
+    options.root = sim::resolveCalibrationRoot(path, toolFolder);
+    if (options.root.isEmpty()) {
+        err << "calibration failed: calibration root " << path << " not found" << std::endl;
+        return ExitUsage;
+    }
+    return runCalibration(options, out, err);
+}
+
+} // namespace calib

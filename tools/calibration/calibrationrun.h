@@ -1,0 +1,54 @@
+#pragma once
+
+#include "identification.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cellstate.h>
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+namespace calib {
+
+// Exit codes of the calibration tool.
+enum ExitCode {
+    ExitSuccess = 0,
+    ExitUsage = 1,
+    ExitJobFile = 2,
+    ExitCell = 3,
+    ExitSolver = 4,
+    ExitWrite = 5,
+};
+
+struct ToolOptions
+{
+    // Absolute calibration root: job file, result file and report lie directly inside it.
+    QString root;
+    int poses = 60;
+    int validationPoses = 30;
+    int maxIterations = 50;
+};
+
+// Joint configurations spread over the joint ranges (stratified per joint, a margin kept from
+// the limits), the same for the same seed.
+std::vector<std::vector<double>> sampleJointConfigurations(const sim::RobotType& type, int count,
+                                                           std::uint64_t seed);
+
+// Measures the cell's robot at the configurations with its instrument.
+std::vector<Measurement> measureCell(const sim::CellState& state,
+                                     const std::vector<std::vector<double>>& configurations,
+                                     std::uint64_t seed,
+                                     const std::function<void(int, int)>& onMeasured = {});
+
+// One calibration on the cell below options.root: reads the job file, measures, identifies,
+// writes optimized_dh.json and calibration_report.txt. Progress lines go to out, failures to
+// err; returns an ExitCode.
+int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& err);
+
+// The tool's command line: "--path <root>" and options; toolFolder anchors a relative root.
+int calibrationToolMain(const QStringList& arguments, const QString& toolFolder, std::ostream& out,
+                        std::ostream& err);
+
+} // namespace calib
