@@ -40,6 +40,20 @@ private:
     template <class Panel> friend Panel* singleInstance(QPointer<Panel>&, QWidget*);
     explicit displayisowidget(QWidget* parent = nullptr);
 
+    bool startTool(const QString& program,
+                   std::function<void(int, QProcess::ExitStatus)> onFinished);
+    void addResultCell(int row, int column,
+                       std::function<std::string(const int&, const int&)> cellText);
+    // Replaces every value cell with a fresh one showing cellText(row, column).
+    void refillResultCells(const std::function<std::string(const int&, const int&)>& cellText);
+    void showRounds(const QList<QByteArray>& lines);
+    // Deletes the finished tool now; one that still runs is killed and deleted once it ends.
+    void releaseProcess();
+    void onIsoTaskFinished(int exitCode);
+    void onReportGenerated(int exitCode);
+    void onReportSaved(int exitCode);
+    void onResultsDeleted(int exitCode);
+
     Ui::displayisowidget* ui;
     QProcess* isoProcess = nullptr;
     LineAssembler outputLines;

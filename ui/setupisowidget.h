@@ -39,6 +39,17 @@ private:
     template <class Panel> friend Panel* singleInstance(QPointer<Panel>&, QWidget*);
     explicit setupisowidget(QWidget* parent = nullptr);
 
+    void buildDefaultGrid();
+    void buildCustomGrid();
+    QLineEdit* createCustomEdit(int row, int column);
+    void onSampleCountChanged(const QString& text);
+    void onDefaultBoxClicked(bool checked);
+    void onCustomBoxClicked(bool checked);
+    void setCustomEditsEnabled(bool enabled);
+    void chooseReportFolder();
+    // Appends the custom values row by row; false at the first empty field.
+    bool collectCustomPoses();
+
     Ui::setupisowidget* ui;
     QCheckBox* defaultCheckBox = nullptr;
     QCheckBox* customCheckBox = nullptr;

@@ -1,0 +1,95 @@
+#include "isopanelhelpers.h"
+
+#include "faketools.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLayoutItem>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace lumora::test {
+
+QWidget* gridCellWidget(QGridLayout* grid, int row, int column)
+{
+    QLayoutItem* item = grid->itemAtPosition(row, column);
+    return item ? item->widget() : nullptr;
+}
+
+QString gridCellText(QGridLayout* grid, int row, int column)
+{
+    QWidget* widget = gridCellWidget(grid, row, column);
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        return edit->text();
+    return QString();
+}
+
+QJsonArray sixValues(double first)
+{
+    QJsonArray values;
+    for (int i = 0; i < 6; ++i)
+        values.append(first + i);
+    return values;
+}
+
+QJsonObject posesGroup(const QStringList& robots, const QJsonObject& poses)
+{
+    return QJsonObject{{QStringLiteral("robots"), QJsonArray::fromStringList(robots)},
+                       {QStringLiteral("iso_poses"), poses}};
+}
+
+QJsonObject fivePoses()
+{
+    QJsonObject poses;
+    for (int k = 1; k <= 5; ++k)
+        poses.insert(QStringLiteral("point%1").arg(k), sixValues(10 * k));
+    return poses;
+}
+
+QByteArray posesFile(const QList<QJsonObject>& groups)
+{
+    QJsonArray configs;
+    for (const QJsonObject& group : groups)
+        configs.append(group);
+    return QJsonDocument(QJsonObject{{QStringLiteral("configs"), configs}}).toJson();
+}
+
+QJsonObject readJsonObject(const QString& path)
+{
+    return QJsonDocument::fromJson(readTextFile(path)).object();
+}
+
+FolderDialogChooser::FolderDialogChooser(const QString& folder, QObject* parent)
+    : QObject(parent)
+    , folder(folder)
+    , timer(new QTimer(this))
+{
+    timer->setInterval(5);
+    connect(timer, &QTimer::timeout, this, &FolderDialogChooser::poll);
+    timer->start();
+}
+
+void FolderDialogChooser::poll()
+{
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (answered || !dialog)
+        return;
+    answered = true;
+    title = dialog->windowTitle();
+    const QString chosen = folder;
+    QMetaObject::invokeMethod(
+        dialog,
+        [dialog, chosen] {
+            dialog->setDirectory(chosen);
+            QDialog* asDialog = dialog;
+            asDialog->accept();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace lumora::test

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QGridLayout;
+class QTimer;
+class QWidget;
+
+namespace lumora::test {
+
+// The widget in a grid cell, or null for an empty cell or a non-widget item.
+QWidget* gridCellWidget(QGridLayout* grid, int row, int column);
+// Text of the label or line edit in a grid cell; a null string when the cell holds neither.
+QString gridCellText(QGridLayout* grid, int row, int column);
+
+// Six pose values first, first + 1, ... first + 5.
+QJsonArray sixValues(double first);
+// One group of a default poses file listing robots, with the given poses.
+QJsonObject posesGroup(const QStringList& robots, const QJsonObject& poses);
+// The five poses point1 .. point5, pose k starting at 10 * k.
+QJsonObject fivePoses();
+QByteArray posesFile(const QList<QJsonObject>& groups);
+
+QJsonObject readJsonObject(const QString& path);
+
+// Accepts the next folder dialog after moving it into folder, as an operator who browses to a
+// folder and confirms it. Records the dialog's title.
+class FolderDialogChooser : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FolderDialogChooser(const QString& folder, QObject* parent = nullptr);
+
+    QString title;
+    bool answered = false;
+
+private:
+    void poll();
+
+    QString folder;
+    QTimer* timer;
+};
+
+} // namespace lumora::test
