@@ -11,10 +11,12 @@
 
 #include <cstdio>
 #include <interfacemanager.h>
+#include <memory>
 #include <pagecontainer.h>
 #include <pluginbase.h>
 #include <pluginregister.h>
 #include <simcontroller.h>
+#include <tcpcontrollerlink.h>
 
 namespace {
 
@@ -68,13 +70,28 @@ int main(int argc, char** argv)
     const QCommandLineOption shotOption(QStringLiteral("screenshot"),
                                         QStringLiteral("Save a picture of the window on quitting."),
                                         QStringLiteral("file"));
-    parser.addOptions({listOption, pluginOption, siteOption, quitOption, shotOption});
+    const QCommandLineOption controllerOption(
+        QStringLiteral("controller"),
+        QStringLiteral("The controller: \"sim\" (simulated in this process) or tcp://HOST:PORT."),
+        QStringLiteral("link"), QStringLiteral("sim"));
+    parser.addOptions(
+        {listOption, pluginOption, siteOption, quitOption, shotOption, controllerOption});
     parser.process(app);
 
     if (parser.isSet(listOption))
         return listPlugins(parser.positionalArguments());
 
     QTextStream err(stderr);
+    const QString controllerChoice = parser.value(controllerOption);
+    const bool simulatedController = controllerChoice == QLatin1String("sim");
+    QString controllerHost;
+    quint16 controllerPort = 0;
+    if (!simulatedController && !tavrin::TcpControllerLink::parseAddress(
+                                    controllerChoice, &controllerHost, &controllerPort)) {
+        err << "tavrin-host: --controller takes sim or tcp://HOST:PORT, not " << controllerChoice
+            << '\n';
+        return 1;
+    }
     const QString site = QDir(parser.value(siteOption)).absolutePath();
     if (!QDir().mkpath(site) || !QDir::setCurrent(site)) {
         err << "tavrin-host: cannot work in site folder " << site << '\n';
@@ -90,11 +107,27 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    sim::SimController controller;
-    tavrin::tavrinInterface().setControllerLink(&controller);
+    std::unique_ptr<sim::SimController> simulated;
+    std::unique_ptr<tavrin::TcpControllerLink> remote;
+    tavrin::ControllerLink* link;
+    if (simulatedController) {
+        simulated = std::make_unique<sim::SimController>();
+        link = simulated.get();
+    } else {
+        remote = std::make_unique<tavrin::TcpControllerLink>();
+        link = remote.get();
+    }
+    tavrin::tavrinInterface().setControllerLink(link);
     // The plug-in probes the controller while it starts, so the link is up before init().
-    controller.connectToController(0);
-    QCoreApplication::processEvents();
+    if (simulated) {
+        simulated->connectToController(0);
+        QCoreApplication::processEvents();
+    } else {
+        remote->connectToController(controllerHost, controllerPort);
+        if (!remote->waitForConnected(remote->callTimeout()))
+            err << "tavrin-host: no controller at " << controllerChoice << " yet, still trying\n";
+        err.flush();
+    }
 
     tavrin::PluginBase* plugin = tavrin::tavrinFactory().create(pluginId, &app);
     if (!plugin) {
@@ -103,15 +136,26 @@ int main(int argc, char** argv)
     }
     plugin->init();
 
-    HostWindow window(tavrin::centerWidget(pluginId), &controller);
-    QObject::connect(&window, &HostWindow::connectRequested, &controller,
-                     [&controller] { controller.connectToController(500); });
-    QObject::connect(&window, &HostWindow::disconnectRequested, &controller,
-                     &sim::SimController::disconnectFromController);
+    HostWindow window(tavrin::centerWidget(pluginId), link);
+    QObject::connect(&window, &HostWindow::connectRequested, link, [&] {
+        if (simulated)
+            simulated->connectToController(500);
+        else
+            remote->connectToController(controllerHost, controllerPort);
+    });
+    QObject::connect(&window, &HostWindow::disconnectRequested, link, [&] {
+        if (simulated)
+            simulated->disconnectFromController();
+        else
+            remote->disconnectFromController();
+    });
     window.show();
-    // The host reports the connection once the page stands.
-    QTimer::singleShot(300, &controller,
-                       [] { emit tavrin::tavrinInterface().sigNetworkConnect(); });
+    // The host reports the connection once the page stands; a network link that is not up yet
+    // reports it itself when it comes up.
+    QTimer::singleShot(300, link, [&remote] {
+        if (!remote || remote->isConnected())
+            emit tavrin::tavrinInterface().sigNetworkConnect();
+    });
 
     if (parser.isSet(quitOption)) {
         const int ms = int(parser.value(quitOption).toDouble() * 1000);
