@@ -44,6 +44,16 @@ private:
 
     void initDHTable();
     void readDHParams();
+    void buildHeader();
+    void buildAxisRow(int axis);
+
+    // Collects the boxes of the axis rows (grid rows 2 to axisNum + 1, columns 1 to 4) into
+    // boxes and calls visitor(row, column) for each box whose ticked state equals checked.
+    void forEachCheckBox(const std::function<void(int, int)>& visitor, QList<QCheckBox*>& boxes,
+                         bool checked);
+    void toggleRow(int row, QPushButton* button);
+    void toggleAll();
+    QCheckBox* checkBoxAt(int row, int column) const;
 
     Ui::setupWidget* ui;
     QPushButton* selectAllBtn = nullptr;
