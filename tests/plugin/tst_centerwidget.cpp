@@ -15,6 +15,21 @@
 
 Q_DECLARE_METATYPE(QMargins)
 
+namespace {
+
+// A layout of the page's own form; panels carry layouts of the same names.
+QBoxLayout* pageLayout(QWidget* page, const QString& name)
+{
+    for (QBoxLayout* layout : page->findChildren<QBoxLayout*>(name)) {
+        QWidget* owner = layout->parentWidget();
+        if (owner == page || owner->objectName().startsWith(QLatin1String("tab")))
+            return layout;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 class TestCenterWidget : public QObject
 {
     Q_OBJECT
@@ -106,7 +121,7 @@ void TestCenterWidget::layoutNumbers()
     QFETCH(QMargins, margins);
     QFETCH(QList<int>, stretches);
 
-    auto* layout = page->findChild<QBoxLayout*>(name);
+    auto* layout = pageLayout(page.get(), name);
     QVERIFY2(layout, qPrintable(name));
     QCOMPARE(layout->spacing(), spacing);
     if (margins.left() >= 0)
@@ -118,14 +133,14 @@ void TestCenterWidget::layoutNumbers()
 
 void TestCenterWidget::panelsArePlaced()
 {
-    auto* column = page->findChild<QBoxLayout*>(QStringLiteral("verticalLayout"));
+    auto* column = pageLayout(page.get(), QStringLiteral("verticalLayout"));
     QCOMPARE(column->itemAt(0)->widget(), setupWidget::instance());
     QCOMPARE(column->itemAt(1)->widget(), calibrationWidget::instance());
-    auto* frame = page->findChild<QBoxLayout*>(QStringLiteral("frameLayout"));
+    auto* frame = pageLayout(page.get(), QStringLiteral("frameLayout"));
     QCOMPARE(frame->itemAt(0)->widget(), dhparameterWidget::instance());
-    auto* left = page->findChild<QBoxLayout*>(QStringLiteral("tab2LeftFrameLayout"));
+    auto* left = pageLayout(page.get(), QStringLiteral("tab2LeftFrameLayout"));
     QCOMPARE(left->itemAt(0)->widget(), setupisowidget::instance());
-    auto* right = page->findChild<QBoxLayout*>(QStringLiteral("tab2RightFrameLayout"));
+    auto* right = pageLayout(page.get(), QStringLiteral("tab2RightFrameLayout"));
     QCOMPARE(right->itemAt(0)->widget(), displayisowidget::instance());
     for (QWidget* panel : std::initializer_list<QWidget*>{
              setupWidget::instance(), calibrationWidget::instance(), dhparameterWidget::instance(),
