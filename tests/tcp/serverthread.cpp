@@ -69,9 +69,4 @@ void ServerThread::linkGoesAway(bool expected)
     run([expected](ScriptedLink& l, sim::ControllerServer&) { emit l.disconnected(expected); });
 }
 
-void ServerThread::linkComesBack()
-{
-    run([](ScriptedLink& l, sim::ControllerServer&) { l.announceConnected(); });
-}
-
 } // namespace lumora::test

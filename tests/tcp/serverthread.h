@@ -27,9 +27,8 @@ public:
     void setFaults(const sim::ServerFaults& faults);
     QList<LinkCall> calls();
     int acceptedClients();
-    // The served controller goes away (expected or not) or comes back.
+    // The served controller goes away (a reboot is expected).
     void linkGoesAway(bool expected);
-    void linkComesBack();
 
 private:
     QThread thread;
