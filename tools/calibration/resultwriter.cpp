@@ -54,9 +54,14 @@ bool writeResultFile(const QString& path, const CalibrationOutcome& outcome, QSt
     QJsonArray zeroPoints;
     for (double value : outcome.zeroPoints)
         zeroPoints.append(value);
-    QJsonArray held;
-    for (const HeldParameter& parameter : id.held)
-        held.append(name(parameter.index));
+    // Each held parameter with the estimated ones that took over its effect.
+    QJsonObject held;
+    for (const HeldParameter& parameter : id.held) {
+        QJsonObject partners;
+        for (const auto& [partner, coefficient] : parameter.partners)
+            partners.insert(name(partner), coefficient);
+        held.insert(name(parameter.index), partners);
+    }
 
     const QJsonObject root{
         {QStringLiteral("status"), 1},
