@@ -19,9 +19,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lumora-fuzz-smoke.XXXXXX") || exit 2
 trap 'rm -rf "$work"' EXIT INT TERM
 artifacts="$build/fuzz-artifacts"
 
-harnesses=$(find "$build" -type f -name 'fuzz_*' -perm -u+x ! -path '*/CMakeFiles/*' | sort)
+bin="$build/bin"
+[ -d "$bin" ] || bin="$build"
+harnesses=$(find "$bin" -type f -name 'fuzz_*' -perm -u+x ! -path '*/CMakeFiles/*' ! -path '*/fuzz-artifacts/*' | sort)
 if [ -z "$harnesses" ]; then
-    echo "no fuzz_* harness below $build (configure with -DLUMORA_FUZZ=ON and build 'fuzzers')" >&2
+    echo "no fuzz_* harness below $bin (configure with -DLUMORA_FUZZ=ON and build 'fuzzers')" >&2
     exit 2
 fi
 
