@@ -1,5 +1,6 @@
 #include "hostwindow.h"
 #include "pluginloader.h"
+#include "scriptedsession.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -43,10 +44,22 @@ int listPlugins(const QStringList& libraries)
     return 0;
 }
 
+// A scripted session needs no screen: without a display it runs offscreen.
+void chooseHeadlessPlatform(int argc, char** argv)
+{
+    bool scripted = false;
+    for (int i = 1; i < argc; ++i)
+        scripted = scripted || QByteArray(argv[i]).startsWith("--script");
+    if (scripted && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    chooseHeadlessPlatform(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavrin-host"));
 
@@ -74,12 +87,28 @@ int main(int argc, char** argv)
         QStringLiteral("controller"),
         QStringLiteral("The controller: \"sim\" (simulated in this process) or tcp://HOST:PORT."),
         QStringLiteral("link"), QStringLiteral("sim"));
-    parser.addOptions(
-        {listOption, pluginOption, siteOption, quitOption, shotOption, controllerOption});
+    const QCommandLineOption scriptOption(
+        QStringLiteral("script"),
+        QStringLiteral("Run a whole operator session headless and print a summary (\"demo\")."),
+        QStringLiteral("name"));
+    const QCommandLineOption samplesOption(QStringLiteral("samples"),
+                                           QStringLiteral("ISO cycles of the scripted session."),
+                                           QStringLiteral("count"), QStringLiteral("10"));
+    const QCommandLineOption reportsOption(
+        QStringLiteral("reports"),
+        QStringLiteral("Folder for the scripted session's ISO reports (default: site/reports)."),
+        QStringLiteral("folder"));
+    parser.addOptions({listOption, pluginOption, siteOption, quitOption, shotOption,
+                       controllerOption, scriptOption, samplesOption, reportsOption});
     parser.process(app);
 
     if (parser.isSet(listOption))
         return listPlugins(parser.positionalArguments());
+    if (parser.isSet(scriptOption) && parser.value(scriptOption) != QLatin1String("demo")) {
+        QTextStream(stderr) << "tavrin-host: unknown script " << parser.value(scriptOption)
+                            << " (known: demo)\n";
+        return 1;
+    }
 
     QTextStream err(stderr);
     const QString controllerChoice = parser.value(controllerOption);
@@ -156,6 +185,18 @@ int main(int argc, char** argv)
         if (!remote || remote->isConnected())
             emit tavrin::tavrinInterface().sigNetworkConnect();
     });
+
+    std::unique_ptr<ScriptedSession> session;
+    if (parser.isSet(scriptOption)) {
+        ScriptedSession::Options options;
+        options.sampleTimes = parser.value(samplesOption).toInt();
+        options.reportFolder = parser.isSet(reportsOption)
+                                   ? QDir().absoluteFilePath(parser.value(reportsOption))
+                                   : QDir(site).filePath(QStringLiteral("reports"));
+        session = std::make_unique<ScriptedSession>(tavrin::centerWidget(pluginId), options, link);
+        QObject::connect(session.get(), &ScriptedSession::finished, &app, &QCoreApplication::exit);
+        QTimer::singleShot(0, session.get(), &ScriptedSession::start);
+    }
 
     if (parser.isSet(quitOption)) {
         const int ms = int(parser.value(quitOption).toDouble() * 1000);

@@ -78,8 +78,9 @@ void MessageBoxAnswerer::poll()
                     dialog->reject();
                     return;
                 }
+                // Accepting with the folder as the current directory returns that folder;
+                // selecting it as a file would return its parent.
                 dialog->setDirectory(folder);
-                dialog->selectFile(folder);
                 QDialog* asDialog = dialog;
                 asDialog->accept();
             },

@@ -1,0 +1,274 @@
+#include "scriptedsession.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTextStream>
+#include <QTimer>
+
+#include <interfacemanager.h>
+#include <numeric>
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+double mean(const QVector<double>& values)
+{
+    return values.isEmpty() ? 0.0
+                            : std::accumulate(values.begin(), values.end(), 0.0) / values.size();
+}
+
+} // namespace
+
+ScriptedSession::ScriptedSession(QWidget* page, Options options, QObject* parent)
+    : QObject(parent)
+    , page(page)
+    , options(std::move(options))
+    , ticker(new QTimer(this))
+{
+    ticker->setInterval(50);
+    connect(ticker, &QTimer::timeout, this, &ScriptedSession::tick);
+    connect(&tavrin::tavrinInterface(), &tavrin::InterfaceManager::sigNetworkConnect, this,
+            [this] { ++connections; });
+}
+
+template <class T> T* ScriptedSession::find(const char* name) const
+{
+    return page ? page->findChild<T*>(QLatin1String(name)) : nullptr;
+}
+
+bool ScriptedSession::click(const char* name)
+{
+    auto* button = find<QAbstractButton>(name);
+    if (!button || !button->isEnabled())
+        return false;
+    button->click();
+    return true;
+}
+
+void ScriptedSession::start()
+{
+    if (!page) {
+        fail(QStringLiteral("the plug-in handed over no page"));
+        return;
+    }
+    addCalibrationSteps();
+    addIsoSteps(QStringLiteral("before"), &accuracyBefore);
+    addApplySteps();
+    addIsoSteps(QStringLiteral("after"), &accuracyAfter);
+    steps.append({QStringLiteral("summary"), [this] {
+                      printSummary();
+                      return true;
+                  }});
+    sessionClock.start();
+    stepClock.start();
+    out() << "session: " << steps.size() << " steps\n";
+    out().flush();
+    ticker->start();
+}
+
+void ScriptedSession::addCalibrationSteps()
+{
+    steps.append({QStringLiteral("wait for the robot's DH table"), [this] {
+                      auto* setup = find<QWidget>("setupWidget");
+                      return setup && !setup->findChildren<QCheckBox*>().isEmpty();
+                  }});
+    steps.append({QStringLiteral("enter the serial number and tick every parameter"), [this] {
+                      auto* serial = find<QLineEdit>("snLineEdit");
+                      if (!serial)
+                          return false;
+                      serial->setText(options.serialNumber);
+                      for (QCheckBox* box :
+                           find<QWidget>("setupWidget")->findChildren<QCheckBox*>()) {
+                          if (!box->isChecked())
+                              box->click();
+                      }
+                      return true;
+                  }});
+    steps.append(
+        {QStringLiteral("start the calibration"), [this] { return click("runCalibrationBtn"); }});
+    steps.append({QStringLiteral("wait for the calibration result"), [this] {
+                      auto* button = find<QPushButton>("runCalibrationBtn");
+                      if (!button)
+                          return false;
+                      if (button->text() == QStringLiteral("启动标定")) {
+                          fail(QStringLiteral("the calibration ended without a result"));
+                          return false;
+                      }
+                      if (button->text() != QStringLiteral("标定完成"))
+                          return false;
+                      averagePosError = find<QLineEdit>("averagePosErrorText")->text();
+                      averageAttError = find<QLineEdit>("averagePoseErrorText")->text();
+                      return true;
+                  }});
+}
+
+void ScriptedSession::addIsoSteps(const QString& label, QVector<double>* accuracy)
+{
+    steps.append({QStringLiteral("ISO %1: settings").arg(label), [this, label] {
+                      auto* samples = find<QLineEdit>("collectLineEdit");
+                      if (!samples || !click("selectPathBtn"))
+                          return false;
+                      samples->setText(QString::number(options.sampleTimes));
+                      return true;
+                  }});
+    // The folder dialog opened by the step above is answered in answerModal().
+    steps.append({QStringLiteral("ISO %1: save").arg(label), [this] { return click("saveBtn"); }});
+    steps.append({QStringLiteral("ISO %1: start the test task").arg(label), [this] {
+                      auto* start = find<QPushButton>("startISO");
+                      return start && start->text() == QStringLiteral("启动ISO") &&
+                             click("startISO");
+                  }});
+    steps.append({QStringLiteral("ISO %1: wait for the test task").arg(label), [this] {
+                      auto* start = find<QPushButton>("startISO");
+                      if (start && start->text() == QStringLiteral("启动ISO") && start->isEnabled())
+                          fail(QStringLiteral("the ISO test task failed"));
+                      return start && start->text() == QStringLiteral("生成报告") &&
+                             start->isEnabled();
+                  }});
+    steps.append({QStringLiteral("ISO %1: generate the report").arg(label),
+                  [this] { return click("startISO"); }});
+    steps.append({QStringLiteral("ISO %1: wait for the figures").arg(label), [this, accuracy] {
+                      auto* save = find<QPushButton>("saveReport");
+                      auto* grid = find<QGridLayout>("gridLayout");
+                      if (!save || !grid || !save->isEnabled())
+                          return false;
+                      accuracy->clear();
+                      for (int row = 1; row <= 5; ++row) {
+                          QLayoutItem* item = grid->itemAtPosition(row, 1);
+                          auto* cell = item ? qobject_cast<QLabel*>(item->widget()) : nullptr;
+                          accuracy->append(cell ? cell->text().toDouble() : 0.0);
+                      }
+                      return true;
+                  }});
+    steps.append({QStringLiteral("ISO %1: save the report").arg(label),
+                  [this] { return click("saveReport"); }});
+    steps.append({QStringLiteral("ISO %1: wait for the copy").arg(label), [this] {
+                      auto* save = find<QPushButton>("saveReport");
+                      auto* giveUp = find<QPushButton>("giveupBtn");
+                      return save && giveUp && !save->isEnabled() && !giveUp->isEnabled() &&
+                             boxLog.last().contains(QStringLiteral("PDF 报告已保存成功。"));
+                  }});
+}
+
+void ScriptedSession::addApplySteps()
+{
+    steps.append({QStringLiteral("apply the result to the controller"), [this] {
+                      connections = 0;
+                      return click("confirmBtn");
+                  }});
+    steps.append({QStringLiteral("wait for the controller to reboot and come back"), [this] {
+                      auto* setup = find<QWidget>("setupWidget");
+                      return connections > 0 && setup &&
+                             !setup->findChildren<QCheckBox*>().isEmpty();
+                  }});
+}
+
+void ScriptedSession::tick()
+{
+    answerModal();
+    if (busy || current >= steps.size())
+        return;
+    if (stepClock.elapsed() > options.stepTimeoutMs) {
+        fail(QStringLiteral("step \"%1\" timed out").arg(steps.at(current).name));
+        return;
+    }
+    busy = true;
+    const bool done = steps.at(current).poll();
+    busy = false;
+    if (current >= steps.size())
+        return; // failed inside the step
+    if (!done)
+        return;
+    out() << QStringLiteral("[%1 s] %2\n")
+                 .arg(sessionClock.elapsed() / 1000.0, 0, 'f', 1)
+                 .arg(steps.at(current).name);
+    out().flush();
+    ++current;
+    stepClock.restart();
+    if (current == steps.size()) {
+        ticker->stop();
+        emit finished(0);
+    }
+}
+
+void ScriptedSession::answerModal()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || modal->property("scriptAnswered").toBool())
+        return;
+    modal->setProperty("scriptAnswered", true);
+    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        const QString step = current < steps.size() ? steps.at(current).name : QString();
+        const QString label = step.contains(QStringLiteral("before")) ? QStringLiteral("before")
+                                                                      : QStringLiteral("after");
+        const QString folder = QDir(options.reportFolder).filePath(label);
+        QDir().mkpath(folder);
+        QMetaObject::invokeMethod(
+            dialog,
+            [dialog, folder] {
+                dialog->setDirectory(folder);
+                static_cast<QDialog*>(dialog)->accept();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        boxLog.append(box->windowTitle() + QStringLiteral(": ") + box->text());
+        out() << "  box: " << boxLog.last() << '\n';
+        out().flush();
+        QAbstractButton* ok = box->button(QMessageBox::Ok);
+        QAbstractButton* choice = ok ? ok : box->defaultButton();
+        if (!choice && !box->buttons().isEmpty())
+            choice = box->buttons().first();
+        const bool problem =
+            box->icon() == QMessageBox::Critical || box->icon() == QMessageBox::Warning;
+        if (choice)
+            QMetaObject::invokeMethod(choice, &QAbstractButton::click, Qt::QueuedConnection);
+        if (problem)
+            fail(QStringLiteral("the plug-in reported: ") + boxLog.last());
+    }
+}
+
+void ScriptedSession::fail(const QString& why)
+{
+    if (current >= steps.size() && !steps.isEmpty())
+        return;
+    QTextStream(stderr) << "session failed: " << why << '\n';
+    current = steps.size();
+    ticker->stop();
+    // Let a box that is being answered close before the host quits.
+    QTimer::singleShot(0, this, [this] { emit finished(1); });
+}
+
+void ScriptedSession::printSummary()
+{
+    out() << "\nSummary\n";
+    out() << "  calibration: average position error " << averagePosError
+          << " mm, average attitude error " << averageAttError << " deg (held-out poses)\n";
+    out() << "  ISO pose accuracy AP (mm)     before      after\n";
+    for (int i = 0; i < 5; ++i) {
+        out() << QStringLiteral("    P%1                     %2  %3\n")
+                     .arg(i + 1)
+                     .arg(accuracyBefore.value(i), 10, 'f', 4)
+                     .arg(accuracyAfter.value(i), 10, 'f', 4);
+    }
+    out() << QStringLiteral("    mean                   %1  %2\n")
+                 .arg(mean(accuracyBefore), 10, 'f', 4)
+                 .arg(mean(accuracyAfter), 10, 'f', 4);
+    out() << "  time taken: " << QString::number(sessionClock.elapsed() / 1000.0, 'f', 1) << " s\n";
+    out() << "  reports: " << QDir(options.reportFolder).absolutePath() << "/{before,after}\n";
+    out().flush();
+}
