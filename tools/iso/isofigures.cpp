@@ -1,0 +1,34 @@
+#include "isofigures.h"
+
+#include <cmath>
+
+namespace iso {
+
+PointFigures computeFigures(const Eigen::Vector3d& commanded,
+                            const std::vector<Eigen::Vector3d>& attained)
+{
+    PointFigures figures;
+    const double n = double(attained.size());
+    for (const Eigen::Vector3d& position : attained)
+        figures.barycentre += position;
+    figures.barycentre /= n;
+    figures.accuracy = (figures.barycentre - commanded).norm();
+
+    std::vector<double> distances;
+    double sumSquares = 0.0;
+    for (const Eigen::Vector3d& position : attained) {
+        distances.push_back((position - figures.barycentre).norm());
+        figures.meanDistance += distances.back();
+        sumSquares += distances.back() * distances.back();
+    }
+    figures.meanDistance /= n;
+    figures.rms = std::sqrt(sumSquares / n);
+    double spread = 0.0;
+    for (double l : distances)
+        spread += (l - figures.meanDistance) * (l - figures.meanDistance);
+    figures.stdDev = attained.size() > 1 ? std::sqrt(spread / (n - 1.0)) : 0.0;
+    figures.repeatability = figures.meanDistance + 3.0 * figures.stdDev;
+    return figures;
+}
+
+} // namespace iso

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <ostream>
+#include <vector>
+
+namespace iso {
+
+// Exit codes shared by the four ISO programs.
+enum ExitCode {
+    ExitSuccess = 0,
+    ExitUsage = 1,
+    ExitJobFile = 2,
+    ExitCell = 3,
+    ExitData = 4,
+    ExitWrite = 5,
+};
+
+// Where the programs keep their files below the calibration root.
+QString jobFilePath(const QString& root);
+QString resultFilePath(const QString& root);
+QString measurementFilePath(const QString& root);
+QString reportFilePath(const QString& root);
+
+// Writes content atomically, creating the folder; false with a message on failure.
+bool writeAtomically(const QString& path, const QByteArray& content, QString* error);
+
+// Reads a file that must hold one JSON object.
+std::optional<QJsonObject> readJsonObject(const QString& path, QString* error);
+
+std::ostream& operator<<(std::ostream& stream, const QString& text);
+
+// An integer option a program accepts besides "--path", with its range.
+struct IntOption
+{
+    const char* name;
+    int* value;
+    int minimum;
+    int maximum;
+};
+
+// Parses "--path <root>" and the given options and resolves the root as the calibration tool
+// does (toolFolder anchors a relative root). Returns the absolute root, or nothing with
+// exitCode set: ExitSuccess after "--help", ExitUsage after a message on err.
+std::optional<QString> parseCommandLine(const QStringList& arguments, const QString& toolFolder,
+                                        const std::vector<IntOption>& options, const char* usage,
+                                        const char* failure, std::ostream& out, std::ostream& err,
+                                        int& exitCode);
+
+} // namespace iso

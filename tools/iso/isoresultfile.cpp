@@ -1,0 +1,65 @@
+#include "isoresultfile.h"
+
+#include "isofiles.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace iso {
+
+namespace {
+
+const QString member = QStringLiteral("iso_results");
+
+// The result file's members; an empty or missing file has none.
+std::optional<QJsonObject> readResultFile(const QString& path, QString* error)
+{
+    QFile file(path);
+    if (!file.exists())
+        return QJsonObject();
+    if (file.open(QIODevice::ReadOnly) && file.readAll().trimmed().isEmpty())
+        return QJsonObject();
+    const std::optional<QJsonObject> object = readJsonObject(path, error);
+    if (!object && error)
+        *error += QStringLiteral("; the result file was left as it is");
+    return object;
+}
+
+bool writeResultFile(const QString& path, const QJsonObject& root, QString* error)
+{
+    return writeAtomically(path, QJsonDocument(root).toJson(QJsonDocument::Indented), error);
+}
+
+} // namespace
+
+bool writeIsoResults(const QString& path, const std::vector<NamedFigures>& results, QString* error)
+{
+    std::optional<QJsonObject> root = readResultFile(path, error);
+    if (!root)
+        return false;
+    QJsonArray array;
+    for (const NamedFigures& result : results) {
+        array.append(QJsonObject{{QStringLiteral("name"), result.name},
+                                 {QStringLiteral("Accuracy"), result.figures.accuracy},
+                                 {QStringLiteral("Repeatability"), result.figures.repeatability},
+                                 {QStringLiteral("RMS"), result.figures.rms},
+                                 {QStringLiteral("StdDev"), result.figures.stdDev}});
+    }
+    root->insert(member, array);
+    return writeResultFile(path, *root, error);
+}
+
+bool removeIsoResults(const QString& path, QString* error)
+{
+    std::optional<QJsonObject> root = readResultFile(path, error);
+    if (!root)
+        return false;
+    if (!root->contains(member))
+        return true;
+    root->remove(member);
+    return writeResultFile(path, *root, error);
+}
+
+} // namespace iso

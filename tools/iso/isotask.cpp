@@ -1,0 +1,148 @@
+#include "isotask.h"
+
+#include "isoconfig.h"
+#include "isodata.h"
+#include "isofiles.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <cellpaths.h>
+#include <cellstate.h>
+#include <instrument.h>
+#include <kinematics.h>
+#include <stdexcept>
+
+namespace iso {
+
+namespace {
+
+constexpr char failure[] = "ISO test failed";
+
+// The joint angles the controller is commanded for a pose of six: further joints stay at 0.
+std::vector<double> commandedJoints(const TestPose& pose, int axisCount)
+{
+    std::vector<double> joints(pose.joints.begin(), pose.joints.end());
+    joints.resize(std::size_t(axisCount), 0.0);
+    return joints;
+}
+
+QString outOfTravel(const IsoConfig& config, const sim::RobotType& type)
+{
+    for (const TestPose& pose : config.poses) {
+        const std::vector<double> joints = commandedJoints(pose, type.axisCount);
+        for (int j = 0; j < type.axisCount; ++j) {
+            const sim::JointRange range = type.jointRanges[std::size_t(j)];
+            const double angle = joints[std::size_t(j)];
+            if (angle < range.minDeg || angle > range.maxDeg)
+                return QStringLiteral("%1: joint %2 at %3 deg is outside its travel %4 to %5 deg")
+                    .arg(pose.name)
+                    .arg(j + 1)
+                    .arg(angle)
+                    .arg(range.minDeg)
+                    .arg(range.maxDeg);
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+int runIsoTask(const TaskOptions& options, std::ostream& out, std::ostream& err)
+{
+    QString error;
+    const std::optional<IsoConfig> config = readIsoConfig(jobFilePath(options.root), &error);
+    if (!config) {
+        err << failure << ": " << error << std::endl;
+        return ExitJobFile;
+    }
+    sim::CellState cell;
+    if (!sim::loadOrCreateCellState(sim::cellStatePathForRoot(options.root), cell, &error)) {
+        err << failure << ": " << error << std::endl;
+        return ExitCell;
+    }
+    const sim::RobotType* type = cell.robotType();
+    if (!type || type->axisCount < 6) {
+        err << failure << ": the cell's robot " << cell.robotName
+            << " cannot take poses of six joints" << std::endl;
+        return ExitCell;
+    }
+    if (!config->robotName.isEmpty() && config->robotName != cell.robotName) {
+        err << failure << ": the job names robot " << config->robotName << " but the cell holds "
+            << cell.robotName << std::endl;
+        return ExitCell;
+    }
+    error = outOfTravel(*config, *type);
+    if (!error.isEmpty()) {
+        err << failure << ": " << error << std::endl;
+        return ExitJobFile;
+    }
+
+    // A run that does not finish must not leave an earlier run's data to be reported as its own.
+    const QString dataPath = measurementFilePath(options.root);
+    if (QFile::exists(dataPath) && !QFile::remove(dataPath)) {
+        err << failure << ": cannot remove the earlier measurements " << dataPath << std::endl;
+        return ExitWrite;
+    }
+
+    MeasurementRecord record;
+    record.robotName = cell.robotName;
+    record.serialNumber = config->serialNumber.isEmpty() ? cell.serialNumber : config->serialNumber;
+    record.ip = cell.ip;
+    record.date = QDateTime::currentDateTime();
+    record.sampleTimes = config->sampleTimes;
+    record.savePath = config->savePath;
+    record.instrument = cell.instrument;
+    try {
+        sim::Instrument instrument(cell, QRandomGenerator::system()->generate64());
+        std::vector<std::vector<double>> joints;
+        for (const TestPose& pose : config->poses) {
+            joints.push_back(commandedJoints(pose, type->axisCount));
+            PointMeasurements point;
+            point.name = pose.name;
+            point.joints = pose.joints;
+            // Where the controller believes the flange goes: its own table, no compensation.
+            point.commanded = sim::flangePose(cell.dh, joints.back()).position;
+            record.points.push_back(point);
+        }
+        for (int cycle = 1; cycle <= config->sampleTimes; ++cycle) {
+            for (std::size_t p = 0; p < record.points.size(); ++p) {
+                if (options.moveMs > 0)
+                    QThread::msleep(ulong(options.moveMs));
+                record.points[p].attained.push_back(instrument.measure(joints[p]).position);
+            }
+            out << "[ROUND] " << cycle << "/" << config->sampleTimes << std::endl;
+        }
+    } catch (const std::invalid_argument& e) {
+        err << failure << ": " << e.what() << std::endl;
+        return ExitCell;
+    }
+
+    if (!writeAtomically(dataPath, measurementsToJson(record), &error)) {
+        err << failure << ": " << error << std::endl;
+        return ExitWrite;
+    }
+    out << "measured " << record.points.size() << " poses " << config->sampleTimes << " times each"
+        << std::endl;
+    return ExitSuccess;
+}
+
+int isoTaskMain(const QStringList& arguments, const QString& toolFolder, std::ostream& out,
+                std::ostream& err)
+{
+    static const char usage[] =
+        "usage: runIsoTask.exe --path <calibration root> [--move-ms N]\n"
+        "exit codes: 0 success, 1 usage, 2 job file, 3 cell or robot, 5 writing\n";
+    TaskOptions options;
+    int exitCode = ExitUsage;
+    const std::optional<QString> root =
+        parseCommandLine(arguments, toolFolder, {{"--move-ms", &options.moveMs, 0, 10000}}, usage,
+                         failure, out, err, exitCode);
+    if (!root)
+        return exitCode;
+    options.root = *root;
+    return runIsoTask(options, out, err);
+}
+
+} // namespace iso
