@@ -23,6 +23,9 @@ namespace {
 
 const int supervisionMs = 600000;
 const int killWaitMs = 30000;
+// A box with megabytes of tool output freezes the GUI for minutes and cannot be read anyway;
+// the end of the output is where a tool says why it failed.
+const int maxInfoChars = 4096;
 
 QString toolPath()
 {
@@ -239,6 +242,8 @@ void calibrationWidget::onCalibrationFinished(int exitCode, QProcess::ExitStatus
             QString info = QString::fromUtf8(process->readAllStandardError());
             if (info.isEmpty())
                 info = QString::fromUtf8(process->readAllStandardOutput());
+            if (info.size() > maxInfoChars)
+                info = QStringLiteral("...\n") + info.right(maxInfoChars);
             if (!info.isEmpty())
                 text += QStringLiteral("\n\nINFO:\n") + info;
         }
