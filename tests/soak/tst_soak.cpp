@@ -22,6 +22,9 @@
 #define LUMORA_ASAN 1
 #endif
 #endif
+#ifdef LUMORA_ASAN
+#include <sanitizer/allocator_interface.h>
+#endif
 
 using namespace lumora::test;
 
@@ -46,8 +49,13 @@ void processPostedEvents()
 // Bytes the allocator has handed out and not got back, after returning what it can.
 qint64 heapInUse()
 {
+#ifdef LUMORA_ASAN
+    // The sanitizer's allocator replaces malloc's, and keeps its own count.
+    return qint64(__sanitizer_get_current_allocated_bytes());
+#else
     malloc_trim(0);
     return qint64(mallinfo2().uordblks);
+#endif
 }
 
 } // namespace
@@ -160,9 +168,7 @@ void TestSoak::connectionsKeepTheWidgetCountSteady()
     // The seven-axis table has one more row than the six-axis one.
     QVERIFY(widgets[1] > widgets[0]);
     QCOMPARE(answerer->count(), 0);
-#ifndef LUMORA_ASAN
     QVERIFY2(growth < 32 * 1024, qPrintable(QString::number(growth)));
-#endif
 }
 
 void TestSoak::pageCreationsKeepTheHeapBounded()
@@ -183,11 +189,7 @@ void TestSoak::pageCreationsKeepTheHeapBounded()
           "bytes (%lld per page)",
           warmUp, before, creations, after, after - before, (after - before) / creations);
     QCOMPARE(answerer->count(), 0);
-#ifdef LUMORA_ASAN
-    qInfo("the allocator is the sanitizer's: LeakSanitizer judges this run at exit");
-#else
     QVERIFY2(after - before < 32 * 1024, qPrintable(QString::number(after - before)));
-#endif
 }
 
 LUMORA_TEST_MAIN(TestSoak)
