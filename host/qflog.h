@@ -7,11 +7,19 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace tavrin {
 
+class LogFile;
+
 // One trace record, written to the console and appended to the plug-in's daily log file
 // (fileBase + "_" + yyyy-MM-dd + "." + suffix). The record ends when the object is destroyed.
+//
+// Records reach the file whole and in order. A record written outside any event loop is in the
+// file when its statement ends; one written inside an event loop is buffered and written when
+// that thread's loop is about to wait, when 64 KiB have gathered, at the latest 100 ms later,
+// by flush() and at exit, so a burst of records costs few writes.
 class TAVRIN_EXPORT QFLog
 {
     // Declared first so that the streams below can be built on them.
@@ -58,11 +66,15 @@ public:
     static void setObserver(Observer observer);
     // Host-side: console output on or off (benchmarks switch it off; on by default).
     static void setConsoleEnabled(bool enabled);
+    // Host-side: writes every buffered record to its file now.
+    static void flush();
 
 private:
     QString extra;
     QString fileBase;
     QString suffix;
+    // Kept by the record so that a day change cannot close its file under it.
+    std::shared_ptr<LogFile> sink;
 };
 
 } // namespace tavrin
