@@ -4,8 +4,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -13,6 +17,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <interfacemanager.h>
 #include <numeric>
 
@@ -37,9 +43,14 @@ ScriptedSession::ScriptedSession(QWidget* page, Options options, QObject* parent
     , page(page)
     , options(std::move(options))
     , ticker(new QTimer(this))
+    , answerer(new QTimer(this))
 {
     ticker->setInterval(50);
     connect(ticker, &QTimer::timeout, this, &ScriptedSession::tick);
+    // A timer is not fired again while its own handler runs, and a step's click may open a box
+    // that waits inside that handler: boxes are answered from a timer of their own.
+    answerer->setInterval(20);
+    connect(answerer, &QTimer::timeout, this, &ScriptedSession::answerModal);
     connect(&tavrin::tavrinInterface(), &tavrin::InterfaceManager::sigNetworkConnect, this,
             [this] { ++connections; });
 }
@@ -68,6 +79,7 @@ void ScriptedSession::start()
     addIsoSteps(QStringLiteral("before"), &accuracyBefore);
     addApplySteps();
     addIsoSteps(QStringLiteral("after"), &accuracyAfter);
+    addCheckCalibrationSteps();
     steps.append({QStringLiteral("summary"), [this] {
                       printSummary();
                       return true;
@@ -77,6 +89,7 @@ void ScriptedSession::start()
     out() << "session: " << steps.size() << " steps\n";
     out().flush();
     ticker->start();
+    answerer->start();
 }
 
 void ScriptedSession::addCalibrationSteps()
@@ -163,6 +176,72 @@ void ScriptedSession::addIsoSteps(const QString& label, QVector<double>* accurac
                   }});
 }
 
+void ScriptedSession::addCheckCalibrationSteps()
+{
+    // A second run right after applying the first must find next to nothing to correct.
+    steps.append({QStringLiteral("second calibration: start"), [this] {
+                      auto* serial = find<QLineEdit>("snLineEdit");
+                      if (!serial)
+                          return false;
+                      serial->setText(options.serialNumber);
+                      for (QCheckBox* box :
+                           find<QWidget>("setupWidget")->findChildren<QCheckBox*>()) {
+                          if (!box->isChecked())
+                              box->click();
+                      }
+                      return click("runCalibrationBtn");
+                  }});
+    steps.append({QStringLiteral("second calibration: wait for the result"), [this] {
+                      auto* button = find<QPushButton>("runCalibrationBtn");
+                      if (!button || button->text() != QStringLiteral("标定完成"))
+                          return false;
+                      measureSecondCorrections();
+                      return true;
+                  }});
+    steps.append(
+        {QStringLiteral("second calibration: give up"), [this] { return click("giveUpBtn"); }});
+}
+
+void ScriptedSession::measureSecondCorrections()
+{
+    const QString root = QStringLiteral("D:/HMI/Armdesk_5.194.12.0570/Calibration");
+    QFile resultFile(root + QStringLiteral("/optimized_dh.json"));
+    QFile stateFile(QStringLiteral("cell/state.json"));
+    if (!resultFile.open(QIODevice::ReadOnly))
+        return;
+    const QJsonObject result = QJsonDocument::fromJson(resultFile.readAll()).object();
+    const QJsonObject controller =
+        stateFile.open(QIODevice::ReadOnly)
+            ? QJsonDocument::fromJson(stateFile.readAll()).object().value("controller").toObject()
+            : QJsonObject();
+    const QJsonArray dh = tavrin::tavrinInterface()
+                              .execCommandXServiceData(QStringLiteral("factory.get_DH_params_link"),
+                                                       QVariant(QString()))
+                              .toObject()
+                              .value("data")
+                              .toObject()
+                              .value("DH_PARAMS_LINK")
+                              .toArray();
+    const QJsonObject joints = result.value("dh_parameters").toObject();
+    for (int i = 0; 4 * i + 3 < dh.size(); ++i) {
+        const QJsonObject joint = joints.value(QStringLiteral("joint_%1").arg(i + 1)).toObject();
+        if (joint.isEmpty())
+            continue;
+        secondCorrectionDeg =
+            std::max(secondCorrectionDeg,
+                     std::abs(joint.value("alpha").toDouble() - dh.at(4 * i).toDouble()));
+        secondCorrectionMm =
+            std::max({secondCorrectionMm,
+                      std::abs(joint.value("a").toDouble() - dh.at(4 * i + 1).toDouble()),
+                      std::abs(joint.value("d").toDouble() - dh.at(4 * i + 2).toDouble())});
+    }
+    const QJsonArray zero = result.value("zero_points").toArray();
+    const QJsonArray compensation = controller.value("zero_compensation").toArray();
+    for (int i = 0; i < zero.size() && i < compensation.size(); ++i)
+        secondZeroDeg = std::max(secondZeroDeg,
+                                 std::abs(zero.at(i).toDouble() - compensation.at(i).toDouble()));
+}
+
 void ScriptedSession::addApplySteps()
 {
     steps.append({QStringLiteral("apply the result to the controller"), [this] {
@@ -178,7 +257,6 @@ void ScriptedSession::addApplySteps()
 
 void ScriptedSession::tick()
 {
-    answerModal();
     if (busy || current >= steps.size())
         return;
     if (stepClock.elapsed() > options.stepTimeoutMs) {
@@ -200,6 +278,7 @@ void ScriptedSession::tick()
     stepClock.restart();
     if (current == steps.size()) {
         ticker->stop();
+        answerer->stop();
         emit finished(0);
     }
 }
@@ -268,7 +347,18 @@ void ScriptedSession::printSummary()
     out() << QStringLiteral("    mean                   %1  %2\n")
                  .arg(mean(accuracyBefore), 10, 'f', 4)
                  .arg(mean(accuracyAfter), 10, 'f', 4);
+    out() << "  second calibration right after: largest correction "
+          << QString::number(secondCorrectionMm, 'f', 4) << " mm, "
+          << QString::number(secondCorrectionDeg, 'f', 5) << " deg (DH), "
+          << QString::number(secondZeroDeg, 'f', 5) << " deg (joint zero)\n";
     out() << "  time taken: " << QString::number(sessionClock.elapsed() / 1000.0, 'f', 1) << " s\n";
     out() << "  reports: " << QDir(options.reportFolder).absolutePath() << "/{before,after}\n";
+    out() << QStringLiteral("RESULT mean_ap_before=%1 mean_ap_after=%2 second_dh_mm=%3 "
+                            "second_dh_deg=%4 second_zero_deg=%5\n")
+                 .arg(mean(accuracyBefore), 0, 'g', 8)
+                 .arg(mean(accuracyAfter), 0, 'g', 8)
+                 .arg(secondCorrectionMm, 0, 'g', 8)
+                 .arg(secondCorrectionDeg, 0, 'g', 8)
+                 .arg(secondZeroDeg, 0, 'g', 8);
     out().flush();
 }

@@ -46,6 +46,8 @@ private:
     void addCalibrationSteps();
     void addIsoSteps(const QString& label, QVector<double>* accuracy);
     void addApplySteps();
+    void addCheckCalibrationSteps();
+    void measureSecondCorrections();
     void tick();
     void answerModal();
     void fail(const QString& why);
@@ -61,6 +63,7 @@ private:
     bool busy = false;
     int connections = 0;
     QTimer* ticker;
+    QTimer* answerer;
     QElapsedTimer sessionClock;
     QElapsedTimer stepClock;
     QString pendingFolder;
@@ -69,4 +72,7 @@ private:
     QVector<double> accuracyAfter;
     QString averagePosError;
     QString averageAttError;
+    double secondCorrectionMm = 0.0;
+    double secondCorrectionDeg = 0.0;
+    double secondZeroDeg = 0.0;
 };

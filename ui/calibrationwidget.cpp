@@ -163,8 +163,10 @@ void calibrationWidget::onRunCalibrationBtnClicked()
     resultTimer->start(supervisionMs);
 
     qDebug() << "启动优化工具:" << program;
-    calibProcess->start(program, {QStringLiteral("--path"), common::calibrationDir},
-                        QIODevice::ReadWrite);
+    // The tool starts in its own folder, so a root relative to ours must not be resolved
+    // from there.
+    calibProcess->start(QFileInfo(program).absoluteFilePath(),
+                        {QStringLiteral("--path"), common::calibrationDir}, QIODevice::ReadWrite);
     common::trace() << "leave onRunCalibrationBtnClicked";
 }
 

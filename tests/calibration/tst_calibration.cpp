@@ -87,6 +87,7 @@ private slots:
     void startChecks_data();
     void startChecks();
     void successfulRun();
+    void rootRelativeToHost();
     void jointOrder_data();
     void jointOrder();
     void failureRows_data();
@@ -297,6 +298,28 @@ void TestCalibration::successfulRun()
     QVERIFY(button()->isEnabled());
     QVERIFY(stateText().isEmpty());
     QVERIFY(progressText().isEmpty());
+}
+
+void TestCalibration::rootRelativeToHost()
+{
+    // On Linux the fixed root is relative to the host's working folder, while the tool starts
+    // in its own folder: the program must still be found and get the root unchanged.
+    const QString relative = QStringLiteral("relative-site/Calibration");
+    QDir().mkpath(relative);
+    const QString argsFile = QDir().absoluteFilePath(QStringLiteral("relative-args"));
+    QVERIFY(
+        writeFakeTool(calibrationToolPath(relative),
+                      QStringLiteral("printf '%s\\n' \"$1\" \"$2\" > '%1'\nexit 0").arg(argsFile)));
+    QVERIFY(writeTextFile(relative + QStringLiteral("/optimized_dh.json"),
+                          resultFile({1, 2, 3, 4, 5, 6})));
+    readyToStart();
+    common::calibrationDir = relative;
+    QTest::mouseClick(button(), Qt::LeftButton);
+    QTRY_COMPARE(button()->text(), QStringLiteral("标定完成"));
+    QCOMPARE(QString::fromUtf8(readTextFile(argsFile)).split('\n').mid(0, 2),
+             (QStringList{"--path", relative}));
+    QCOMPARE(answerer->count(), 0);
+    QDir(QStringLiteral("relative-site")).removeRecursively();
 }
 
 void TestCalibration::jointOrder_data()
