@@ -4,6 +4,7 @@
 #include "resultwriter.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cellpaths.h>
@@ -20,7 +21,6 @@ namespace {
 constexpr double rangeMargin = 0.05;
 // Measurements of one run differ from the hidden deviations' random stream.
 constexpr std::uint64_t sampleStream = 0x9a5e5ULL;
-constexpr std::uint64_t measureStream = 0x7ea5eULL;
 
 std::ostream& operator<<(std::ostream& stream, const QString& text)
 {
@@ -124,8 +124,9 @@ int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& 
     const auto printProgress = [&out](int done, int all) {
         out << "[PROGRESS] " << done << "/" << all << std::endl;
     };
-    std::vector<Measurement> measured =
-        measureCell(outcome.cell, configurations, outcome.cell.seed ^ measureStream, printProgress);
+    std::vector<Measurement> measured = measureCell(
+        outcome.cell, configurations,
+        options.noiseSeed.value_or(QRandomGenerator::system()->generate64()), printProgress);
     const std::vector<Measurement> validation(measured.begin() + options.poses, measured.end());
     measured.resize(std::size_t(options.poses));
     outcome.poses = options.poses;
@@ -171,7 +172,7 @@ int calibrationToolMain(const QStringList& arguments, const QString& toolFolder,
 {
     static const char usage[] =
         "usage: KalvoCalibrationTool.exe --path <calibration root> [--poses N] "
-        "[--validation N] [--iterations N]\n"
+        "[--validation N] [--iterations N] [--seed N]\n"
         "exit codes: 0 success, 1 usage, 2 job file, 3 cell or robot, 4 solver, 5 writing\n";
     ToolOptions options;
     QString path;
@@ -188,6 +189,13 @@ int calibrationToolMain(const QStringList& arguments, const QString& toolFolder,
                                                                  : nullptr;
         if (argument == QLatin1String("--path") && hasValue) {
             path = arguments[++i];
+        } else if (argument == QLatin1String("--seed") && hasValue) {
+            bool ok = false;
+            options.noiseSeed = arguments[++i].toULongLong(&ok);
+            if (!ok) {
+                err << "calibration failed: --seed needs a whole number\n" << usage;
+                return ExitUsage;
+            }
         } else if (count && hasValue) {
             bool ok = false;
             *count = arguments[++i].toInt(&ok);

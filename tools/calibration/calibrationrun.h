@@ -7,6 +7,7 @@
 
 #include <cellstate.h>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct ToolOptions
     int poses = 60;
     int validationPoses = 30;
     int maxIterations = 50;
+    // Seed of the instrument's noise; every run of a real instrument sees fresh noise, so by
+    // default each run draws its own.
+    std::optional<std::uint64_t> noiseSeed;
 };
 
 // Joint configurations spread over the joint ranges (stratified per joint, a margin kept from

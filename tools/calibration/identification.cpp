@@ -10,8 +10,10 @@ namespace calib {
 namespace {
 
 constexpr double degPerRad = 180.0 / 3.14159265358979323846;
-// A candidate column that the accepted ones reproduce this closely adds no information.
-constexpr double dependencyTolerance = 1e-6;
+// A candidate column that the accepted ones reproduce this closely adds no usable information:
+// nearly parallel axes (as after a first calibration of parallel ones) leave a sliver of
+// independence that only the noise would fill, sending the pair to absurd opposite values.
+constexpr double dependencyTolerance = 1e-2;
 constexpr double partnerThreshold = 1e-3;
 constexpr double strongCorrelation = 0.9;
 // Robust loss scale in units of the weighted residual norm of one pose.
