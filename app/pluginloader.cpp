@@ -10,11 +10,11 @@ PluginLoadResult loadPluginLibrary(const QString& path)
 {
     PluginLoadResult result;
     const QStringList before = tavrin::tavrinFactory().ids();
-    // Never unloaded: the registry keeps the library's factories.
-    auto* library = new QLibrary(path);
-    if (!library->load()) {
-        result.error = library->errorString();
-        delete library;
+    // A loaded library stays in memory after its QLibrary is gone (until unload()), which the
+    // registry needs: it keeps the library's factories.
+    QLibrary library(path);
+    if (!library.load()) {
+        result.error = library.errorString();
         return result;
     }
     result.loaded = true;

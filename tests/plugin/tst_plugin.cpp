@@ -154,7 +154,10 @@ void TestPlugin::valuesAreAppendedNotReplaced()
 {
     common::originalDHParamsVec = {9, 9};
     link->setServiceData(supportKey, QJsonObject{{QStringLiteral("data"), true}});
-    link->setServiceData(linksKey, QJsonArray{QJsonArray{1.5, -2, 3e2, 4}});
+    // Built by append: a braced array holding one array is a copy of it for some compilers.
+    QJsonArray links;
+    links.append(QJsonArray{1.5, -2, 3e2, 4});
+    link->setServiceData(linksKey, links);
     runInit();
     QCOMPARE(common::originalDHParamsVec, QVector<double>({9, 9, 1.5, -2, 300, 4}));
     QCOMPARE(common::axisNum, 0);
