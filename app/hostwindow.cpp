@@ -9,7 +9,7 @@
 #include <controllerlink.h>
 #include <interfacemanager.h>
 
-HostWindow::HostWindow(QWidget* page, tavrin::ControllerLink* link, QWidget* parent)
+HostWindow::HostWindow(tavrin::ControllerLink* link, QWidget* parent)
     : QMainWindow(parent)
     , linkState(new QLabel(this))
     , connectAction(new QAction(tr("Connect"), this))
@@ -18,8 +18,6 @@ HostWindow::HostWindow(QWidget* page, tavrin::ControllerLink* link, QWidget* par
     setWindowTitle(tr("Tavrin operator"));
     setObjectName(QStringLiteral("hostWindow"));
     resize(1280, 800);
-    if (page)
-        setCentralWidget(page);
 
     QMenu* controller = menuBar()->addMenu(tr("&Controller"));
     controller->addAction(connectAction);
@@ -48,6 +46,12 @@ HostWindow::HostWindow(QWidget* page, tavrin::ControllerLink* link, QWidget* par
         connectAction->setEnabled(true);
         disconnectAction->setEnabled(false);
     });
+}
+
+void HostWindow::setPage(QWidget* page)
+{
+    if (page)
+        setCentralWidget(page);
 }
 
 void HostWindow::showLinkState(const QString& text)

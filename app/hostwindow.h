@@ -16,7 +16,10 @@ class HostWindow final : public QMainWindow
     Q_OBJECT
 
 public:
-    HostWindow(QWidget* page, tavrin::ControllerLink* link, QWidget* parent = nullptr);
+    explicit HostWindow(tavrin::ControllerLink* link, QWidget* parent = nullptr);
+
+    // Shows the page a plug-in handed over; the window owns it from then on.
+    void setPage(QWidget* page);
 
 signals:
     void connectRequested();

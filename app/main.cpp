@@ -60,6 +60,9 @@ void chooseHeadlessPlatform(int argc, char** argv)
 int main(int argc, char** argv)
 {
     chooseHeadlessPlatform(argc, argv);
+    // Without TZ, every local-time conversion (one per trace line) re-reads the zone file.
+    if (qEnvironmentVariableIsEmpty("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavrin-host"));
 
@@ -163,9 +166,11 @@ int main(int argc, char** argv)
         err << "tavrin-host: the library registered no plug-in " << pluginId << '\n';
         return 1;
     }
+    // The window stands before the plug-in starts, as in the operator application, so the
+    // one-time font and style set-up is not counted against the plug-in's start-up.
+    HostWindow window(link);
     plugin->init();
-
-    HostWindow window(tavrin::centerWidget(pluginId), link);
+    window.setPage(tavrin::centerWidget(pluginId));
     QObject::connect(&window, &HostWindow::connectRequested, link, [&] {
         if (simulated)
             simulated->connectToController(500);
