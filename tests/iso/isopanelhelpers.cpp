@@ -64,32 +64,4 @@ QJsonObject readJsonObject(const QString& path)
     return QJsonDocument::fromJson(readTextFile(path)).object();
 }
 
-FolderDialogChooser::FolderDialogChooser(const QString& folder, QObject* parent)
-    : QObject(parent)
-    , folder(folder)
-    , timer(new QTimer(this))
-{
-    timer->setInterval(5);
-    connect(timer, &QTimer::timeout, this, &FolderDialogChooser::poll);
-    timer->start();
-}
-
-void FolderDialogChooser::poll()
-{
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (answered || !dialog)
-        return;
-    answered = true;
-    title = dialog->windowTitle();
-    const QString chosen = folder;
-    QMetaObject::invokeMethod(
-        dialog,
-        [dialog, chosen] {
-            dialog->setDirectory(chosen);
-            QDialog* asDialog = dialog;
-            asDialog->accept();
-        },
-        Qt::QueuedConnection);
-}
-
 } // namespace lumora::test

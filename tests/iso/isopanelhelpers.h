@@ -27,23 +27,4 @@ QByteArray posesFile(const QList<QJsonObject>& groups);
 
 QJsonObject readJsonObject(const QString& path);
 
-// Accepts the next folder dialog after moving it into folder, as an operator who browses to a
-// folder and confirms it. Records the dialog's title.
-class FolderDialogChooser : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit FolderDialogChooser(const QString& folder, QObject* parent = nullptr);
-
-    QString title;
-    bool answered = false;
-
-private:
-    void poll();
-
-    QString folder;
-    QTimer* timer;
-};
-
 } // namespace lumora::test
