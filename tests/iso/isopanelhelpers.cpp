@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLayoutItem>
 #include <QLineEdit>
-#include <QTimer>
 
 namespace lumora::test {
 

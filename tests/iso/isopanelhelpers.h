@@ -7,7 +7,6 @@
 #include <QString>
 
 class QGridLayout;
-class QTimer;
 class QWidget;
 
 namespace lumora::test {
