@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QPixmap>
 #include <QScreen>
 #include <QTextStream>
 #include <QTimer>
 
+#include <cellpaths.h>
 #include <cstdio>
 #include <interfacemanager.h>
 #include <memory>
@@ -143,6 +145,9 @@ int main(int argc, char** argv)
     std::unique_ptr<tavrin::TcpControllerLink> remote;
     tavrin::ControllerLink* link;
     if (simulatedController) {
+        // The demonstration starts from the uncalibrated robot every time.
+        if (parser.isSet(scriptOption))
+            QFile::remove(sim::defaultCellStatePath());
         simulated = std::make_unique<sim::SimController>();
         link = simulated.get();
     } else {
@@ -199,7 +204,12 @@ int main(int argc, char** argv)
                                    ? QDir().absoluteFilePath(parser.value(reportsOption))
                                    : QDir(site).filePath(QStringLiteral("reports"));
         session = std::make_unique<ScriptedSession>(tavrin::centerWidget(pluginId), options, link);
-        QObject::connect(session.get(), &ScriptedSession::finished, &app, &QCoreApplication::exit);
+        QObject::connect(session.get(), &ScriptedSession::finished, &app,
+                         [&window, screenshot](int code) {
+                             if (!screenshot.isEmpty())
+                                 window.grab().save(screenshot);
+                             QCoreApplication::exit(code);
+                         });
         QTimer::singleShot(0, session.get(), &ScriptedSession::start);
     }
 
