@@ -34,11 +34,20 @@ class TestOperatorSession : public QObject
     Q_OBJECT
 
 private slots:
+    void calibrationImprovesAccuracy_data();
     void calibrationImprovesAccuracy();
 };
 
+void TestOperatorSession::calibrationImprovesAccuracy_data()
+{
+    QTest::addColumn<bool>("overTcp");
+    QTest::addRow("embedded controller") << false;
+    QTest::addRow("controller simulator over TCP") << true;
+}
+
 void TestOperatorSession::calibrationImprovesAccuracy()
 {
+    QFETCH(bool, overTcp);
     QTemporaryDir site;
     QVERIFY(site.isValid());
     const QString root = QStringLiteral("/D:");
@@ -46,14 +55,44 @@ void TestOperatorSession::calibrationImprovesAccuracy()
     QVERIFY(QFileInfo::exists(site.filePath(
         QStringLiteral("D:/HMI/Armdesk_5.194.12.0570/Calibration/iso/bin/runIsoTask.exe"))));
 
-    QProcess host;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.remove(QStringLiteral("LUMORA_CELL_STATE"));
+    QStringList arguments{QStringLiteral("--script"), QStringLiteral("demo"),
+                          QStringLiteral("--site"), site.path()};
+
+    // Over TCP the stand-alone simulator serves the cell whose state the tools read too.
+    QProcess simulator;
+    if (overTcp) {
+        simulator.setProcessEnvironment(environment);
+        simulator.start(QStringLiteral(SIMULATOR_PROGRAM),
+                        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--state"),
+                         site.filePath(QStringLiteral("cell/state.json"))});
+        QVERIFY(simulator.waitForStarted());
+        QByteArray greeting;
+        while (!greeting.contains('\n') && simulator.waitForReadyRead(10000))
+            greeting += simulator.readAllStandardOutput();
+        const QRegularExpressionMatch port =
+            QRegularExpression(QStringLiteral(R"(listening on (\d+))"))
+                .match(QString::fromUtf8(greeting));
+        QVERIFY2(port.hasMatch(), greeting.constData());
+        arguments << QStringLiteral("--controller")
+                  << QStringLiteral("tcp://127.0.0.1:%1").arg(port.captured(1));
+    }
+
+    QProcess host;
     host.setProcessEnvironment(environment);
-    host.start(QStringLiteral(HOST_PROGRAM), {QStringLiteral("--script"), QStringLiteral("demo"),
-                                              QStringLiteral("--site"), site.path()});
-    QVERIFY(host.waitForFinished(240000));
+    host.start(QStringLiteral(HOST_PROGRAM), arguments);
+    const bool ended = host.waitForFinished(240000);
+    if (!ended) {
+        host.kill();
+        host.waitForFinished();
+    }
+    if (simulator.state() != QProcess::NotRunning) {
+        simulator.kill();
+        simulator.waitForFinished();
+    }
+    QVERIFY(ended);
     const QString output = QString::fromUtf8(host.readAllStandardOutput());
     const QString errors = QString::fromUtf8(host.readAllStandardError());
     QVERIFY2(host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0,
