@@ -1,6 +1,7 @@
 #include "cellstate.h"
 
 #include "cellrandom.h"
+#include "jsonnumbers.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,27 +31,6 @@ void setError(QString* error, const QString& text)
 double boundedGaussian(CellRandom& random, double sigma, double limit)
 {
     return std::clamp(random.gaussian(sigma), -limit, limit);
-}
-
-QJsonArray toJson(const std::vector<double>& values)
-{
-    QJsonArray out;
-    for (double value : values)
-        out.append(value);
-    return out;
-}
-
-bool numbers(const QJsonValue& value, std::vector<double>& out)
-{
-    if (!value.isArray())
-        return false;
-    out.clear();
-    for (const QJsonValue& item : value.toArray()) {
-        if (!item.isDouble() || !std::isfinite(item.toDouble()))
-            return false;
-        out.push_back(item.toDouble());
-    }
-    return true;
 }
 
 bool nonNegative(const QJsonObject& object, const char* key, double& out)
@@ -156,14 +136,15 @@ bool loadCellState(const QString& path, CellState& state, QString* error)
         return false;
     }
     read.seed = std::uint64_t(seedValue);
-    if (!numbers(controller.value(QStringLiteral("dh_params")), read.dh) ||
+    if (!finiteNumbers(controller.value(QStringLiteral("dh_params")), read.dh) ||
         read.dh.size() != type->nominalDh.size()) {
         setError(error, QStringLiteral("cell state %1: \"dh_params\" must hold %2 numbers")
                             .arg(path)
                             .arg(type->nominalDh.size()));
         return false;
     }
-    if (!numbers(controller.value(QStringLiteral("zero_compensation")), read.zeroCompensation) ||
+    if (!finiteNumbers(controller.value(QStringLiteral("zero_compensation")),
+                       read.zeroCompensation) ||
         read.zeroCompensation.size() != std::size_t(type->axisCount)) {
         setError(error, QStringLiteral("cell state %1: \"zero_compensation\" must hold %2 numbers")
                             .arg(path)
@@ -188,8 +169,8 @@ bool saveCellState(const QString& path, const CellState& state, QString* error)
                             {QStringLiteral("ip"), state.ip},
                             {QStringLiteral("seed"), double(state.seed)}};
     const QJsonObject controller{
-        {QStringLiteral("dh_params"), toJson(state.dh)},
-        {QStringLiteral("zero_compensation"), toJson(state.zeroCompensation)}};
+        {QStringLiteral("dh_params"), toJsonArray(state.dh)},
+        {QStringLiteral("zero_compensation"), toJsonArray(state.zeroCompensation)}};
     const QJsonObject instrument{
         {QStringLiteral("position_noise_mm"), state.instrument.positionNoiseMm},
         {QStringLiteral("orientation_noise_deg"), state.instrument.orientationNoiseDeg},

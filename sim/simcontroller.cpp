@@ -1,6 +1,7 @@
 #include "simcontroller.h"
 
 #include "cellpaths.h"
+#include "jsonnumbers.h"
 
 #include <QJsonObject>
 #include <QTimer>
@@ -11,28 +12,6 @@
 namespace sim {
 
 namespace {
-
-// Numbers of a payload member; false when it is not an array of finite numbers.
-bool finiteNumbers(const QJsonValue& value, std::vector<double>& out)
-{
-    if (!value.isArray())
-        return false;
-    out.clear();
-    for (const QJsonValue& item : value.toArray()) {
-        if (!item.isDouble() || !std::isfinite(item.toDouble()))
-            return false;
-        out.push_back(item.toDouble());
-    }
-    return true;
-}
-
-QJsonArray toArray(const std::vector<double>& values)
-{
-    QJsonArray out;
-    for (double value : values)
-        out.append(value);
-    return out;
-}
 
 QVector<double> toVector(const std::vector<double>& values)
 {
@@ -102,7 +81,7 @@ QJsonValue SimController::serviceData(const QString& key)
     if (key == QLatin1String("factory.set_DH_params_link")) {
         QJsonArray links;
         for (std::size_t i = 0; i + 3 < state.dh.size(); i += 4)
-            links.append(toArray({state.dh.begin() + long(i), state.dh.begin() + long(i) + 4}));
+            links.append(toJsonArray({state.dh.begin() + long(i), state.dh.begin() + long(i) + 4}));
         return links;
     }
     return QJsonValue(QJsonValue::Undefined);
@@ -117,7 +96,8 @@ QJsonValue SimController::execCommand(const QString& command, const QVariant& ar
     const QJsonObject payload = QJsonValue::fromVariant(argument).toObject();
 
     if (command == QLatin1String("factory.get_DH_params_link"))
-        return reply(true, 0, QJsonObject{{QStringLiteral("DH_PARAMS_LINK"), toArray(state.dh)}});
+        return reply(true, 0,
+                     QJsonObject{{QStringLiteral("DH_PARAMS_LINK"), toJsonArray(state.dh)}});
 
     if (command == QLatin1String("factory.set_DH_params_all")) {
         std::vector<double> values;
