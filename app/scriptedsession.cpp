@@ -92,24 +92,28 @@ void ScriptedSession::start()
     answerer->start();
 }
 
+bool ScriptedSession::prepareCalibration()
+{
+    auto* serial = find<QLineEdit>("snLineEdit");
+    auto* setup = find<QWidget>("setupWidget");
+    if (!serial || !setup)
+        return false;
+    serial->setText(options.serialNumber);
+    for (QCheckBox* box : setup->findChildren<QCheckBox*>()) {
+        if (!box->isChecked())
+            box->click();
+    }
+    return true;
+}
+
 void ScriptedSession::addCalibrationSteps()
 {
     steps.append({QStringLiteral("wait for the robot's DH table"), [this] {
                       auto* setup = find<QWidget>("setupWidget");
                       return setup && !setup->findChildren<QCheckBox*>().isEmpty();
                   }});
-    steps.append({QStringLiteral("enter the serial number and tick every parameter"), [this] {
-                      auto* serial = find<QLineEdit>("snLineEdit");
-                      if (!serial)
-                          return false;
-                      serial->setText(options.serialNumber);
-                      for (QCheckBox* box :
-                           find<QWidget>("setupWidget")->findChildren<QCheckBox*>()) {
-                          if (!box->isChecked())
-                              box->click();
-                      }
-                      return true;
-                  }});
+    steps.append({QStringLiteral("enter the serial number and tick every parameter"),
+                  [this] { return prepareCalibration(); }});
     steps.append(
         {QStringLiteral("start the calibration"), [this] { return click("runCalibrationBtn"); }});
     steps.append({QStringLiteral("wait for the calibration result"), [this] {
@@ -179,18 +183,8 @@ void ScriptedSession::addIsoSteps(const QString& label, QVector<double>* accurac
 void ScriptedSession::addCheckCalibrationSteps()
 {
     // A second run right after applying the first must find next to nothing to correct.
-    steps.append({QStringLiteral("second calibration: start"), [this] {
-                      auto* serial = find<QLineEdit>("snLineEdit");
-                      if (!serial)
-                          return false;
-                      serial->setText(options.serialNumber);
-                      for (QCheckBox* box :
-                           find<QWidget>("setupWidget")->findChildren<QCheckBox*>()) {
-                          if (!box->isChecked())
-                              box->click();
-                      }
-                      return click("runCalibrationBtn");
-                  }});
+    steps.append({QStringLiteral("second calibration: start"),
+                  [this] { return prepareCalibration() && click("runCalibrationBtn"); }});
     steps.append({QStringLiteral("second calibration: wait for the result"), [this] {
                       auto* button = find<QPushButton>("runCalibrationBtn");
                       if (!button || button->text() != QStringLiteral("标定完成"))

@@ -43,6 +43,8 @@ private:
         std::function<bool()> poll; // true when the step is done
     };
 
+    // Types the serial number and ticks every parameter.
+    bool prepareCalibration();
     void addCalibrationSteps();
     void addIsoSteps(const QString& label, QVector<double>* accuracy);
     void addApplySteps();
