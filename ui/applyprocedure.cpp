@@ -30,35 +30,6 @@ QString compactJson(const QJsonObject& object)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-bool replyMeansSuccess(const QJsonValue& reply)
-{
-    switch (reply.type()) {
-    case QJsonValue::Bool:
-        return reply.toBool();
-    case QJsonValue::Double:
-        return reply.toDouble() == 0.0;
-    case QJsonValue::Object: {
-        const QJsonObject object = reply.toObject();
-        const QJsonValue success = object.value(QStringLiteral("success"));
-        if (success.isBool())
-            return success.toBool();
-        const QJsonValue code = object.value(QStringLiteral("code"));
-        // A code that is not a whole number in int range reads as the default: a non-zero
-        // default keeps such a code from passing as success.
-        if (code.isDouble())
-            return code.toInt(1) == 0;
-        return true;
-    }
-    case QJsonValue::String:
-    case QJsonValue::Array:
-        return true;
-    case QJsonValue::Null:
-    case QJsonValue::Undefined:
-        break;
-    }
-    return false;
-}
-
 bool allFinite(const QVector<double>& original, const QVector<double>& optimized,
                const std::vector<double>& zeroPoints)
 {
@@ -230,7 +201,7 @@ bool ApplyAttempt::sendCommand(const QString& stage, const QString& command,
               .arg(stage, command, compactJson(payload)));
     const QJsonValue reply =
         tavrin::tavrinInterface().execCommandXServiceData(command, QVariant(payload));
-    const bool success = replyMeansSuccess(reply);
+    const bool success = controllerReplySucceeded(reply);
     audit(QStringLiteral("外部下发"),
           QStringLiteral("阶段=%1 实际=%2 响应=%3")
               .arg(stage, success ? QStringLiteral("成功") : QStringLiteral("失败"),
@@ -249,25 +220,4 @@ void ApplyAttempt::fail(const QString& auditMessage, const QString& boxText)
 bool runApplyProcedure(QWidget* boxParent)
 {
     return ApplyAttempt(boxParent).run();
-}
-
-QString jsonValueToText(const QJsonValue& value)
-{
-    switch (value.type()) {
-    case QJsonValue::Object:
-        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-    case QJsonValue::Array:
-        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
-    case QJsonValue::Bool:
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    case QJsonValue::Double:
-        return QString::number(value.toDouble(), 'g', 15);
-    case QJsonValue::String:
-        return value.toString();
-    case QJsonValue::Null:
-        return QStringLiteral("null");
-    case QJsonValue::Undefined:
-        break;
-    }
-    return QStringLiteral("undefined");
 }

@@ -1,9 +1,7 @@
 #pragma once
 
+#include "controllerreply.h"
 #include "lumoracalibration_global.h"
-
-#include <QJsonValue>
-#include <QString>
 
 class QWidget;
 
@@ -12,5 +10,5 @@ class QWidget;
 // everything succeeded (the "输出" line is written); the caller then resets the panels.
 LUMORACALIBRATION_EXPORT bool runApplyProcedure(QWidget* boxParent);
 
-// A controller reply as text for the audit trail.
-LUMORACALIBRATION_EXPORT QString jsonValueToText(const QJsonValue& value);
+// The reply judging (controllerReplySucceeded) and its audit text (jsonValueToText) come with
+// controllerreply.h.

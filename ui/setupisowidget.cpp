@@ -3,6 +3,7 @@
 #include "common.h"
 #include "displayisowidget.h"
 #include "gridcells.h"
+#include "isoconfigmerge.h"
 #include "isoposes.h"
 #include "panelpainter.h"
 #include "singleinstance.h"
@@ -16,9 +17,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QIntValidator>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -311,33 +309,16 @@ void setupisowidget::saveFivePoints()
     }
     const QByteArray content = in.readAll();
     in.close();
-    QJsonObject root;
-    if (!content.isEmpty()) {
-        const QJsonDocument document = QJsonDocument::fromJson(content);
-        if (document.isNull()) {
-            QMessageBox::warning(nullptr, QStringLiteral("提示"),
-                                 QStringLiteral("文件转为json失败"));
-            return;
-        }
-        root = document.object();
+    const IsoConfigMerge merged = mergeIsoConfig(
+        content, IsoConfig{common::sampleTimes, common::isoReportPath, common::isoPoses});
+    if (merged.outcome == IsoConfigMerge::NotJson) {
+        QMessageBox::warning(nullptr, QStringLiteral("提示"), QStringLiteral("文件转为json失败"));
+        return;
     }
-
-    QJsonObject poses;
-    for (int i = 0; i < common::isoPoses.size(); ++i) {
-        QJsonArray values;
-        for (double value : common::isoPoses.at(i))
-            values.append(value);
-        poses.insert(QStringLiteral("point%1").arg(i + 1), values);
-    }
-    QJsonObject config;
-    config.insert(QStringLiteral("sample_times"), common::sampleTimes);
-    config.insert(QStringLiteral("save_path"), common::isoReportPath);
-    config.insert(QStringLiteral("iso_poses"), poses);
-    root.insert(QStringLiteral("iso_config"), config);
 
     // Written beside and renamed over the job file, so a failed or short write leaves the old
     // one whole. The explicit flush matters: commit() alone misses a failed flush of its buffer.
-    const QByteArray text = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    const QByteArray& text = merged.document;
     QSaveFile out(path);
     const bool written = out.open(QIODevice::WriteOnly | QIODevice::Text) &&
                          out.write(text) == text.size() && out.flush() && out.commit();

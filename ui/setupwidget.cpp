@@ -1,6 +1,7 @@
 #include "setupwidget.h"
 
 #include "common.h"
+#include "controllerreply.h"
 #include "dhparameterwidget.h"
 #include "gridcells.h"
 #include "panelpainter.h"
@@ -365,14 +366,10 @@ void setupWidget::readDHParams()
         QStringLiteral("factory.get_DH_params_link"), QVariant(QStringLiteral("")));
     common::trace() << "get_DH_params_link : " << answer;
 
-    const QJsonArray links =
-        answer[QLatin1String("data")][QLatin1String("DH_PARAMS_LINK")].toArray();
+    const QJsonArray links = dhParamsLinkArray(answer);
     common::trace() << links;
 
-    common::originalDHParamsVec.clear();
-    common::originalDHParamsVec.reserve(links.size());
-    for (const QJsonValue& value : links)
-        common::originalDHParamsVec.append(value.toDouble());
+    common::originalDHParamsVec = dhParamsLinkValues(links);
     common::axisNum = common::originalDHParamsVec.size() / 4 - 1;
 
     common::trace() << "common::originalDHParamsVec : " << common::originalDHParamsVec;
