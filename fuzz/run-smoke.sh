@@ -11,7 +11,7 @@ if [ $# -lt 1 ]; then
     exit 2
 fi
 build=$(cd "$1" && pwd) || exit 2
-seconds=${2:-25}
+seconds=${2:-15}
 here=$(cd "$(dirname "$0")" && pwd)
 shared="$here/../../shared/testdata/json-test-suite/test_parsing"
 
