@@ -91,9 +91,6 @@ void TestControllerReply::dhAnswer_data()
         << QByteArray(R"({"data": {"DH_PARAMS_LINK": [null, "2", [3], {"4": 4}, false, 1e308,
                                                       -0.5]}})")
         << 7 << QVector<double>{0, 0, 0, 0, 0, 1e308, -0.5};
-    QTest::addRow("last duplicate wins")
-        << QByteArray(R"({"data": {"DH_PARAMS_LINK": [1]}, "data": {"DH_PARAMS_LINK": [2, 3]}})")
-        << 2 << QVector<double>{2, 3};
 }
 
 void TestControllerReply::dhAnswer()
