@@ -1,5 +1,6 @@
 #include "cellstate.h"
 
+#include "atomicfile.h"
 #include "cellrandom.h"
 #include "jsonnumbers.h"
 
@@ -9,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -180,24 +180,7 @@ bool saveCellState(const QString& path, const CellState& state, QString* error)
                            {QStringLiteral("controller"), controller},
                            {QStringLiteral("instrument"), instrument}};
 
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        setError(error, QStringLiteral("cannot create folder %1").arg(folder));
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error,
-                 QStringLiteral("cannot write cell state %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        setError(error,
-                 QStringLiteral("cannot write cell state %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    return true;
+    return writeFileAtomically(path, QJsonDocument(root).toJson(QJsonDocument::Indented), error);
 }
 
 bool loadOrCreateCellState(const QString& path, CellState& state, QString* error)

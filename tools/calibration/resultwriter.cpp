@@ -4,27 +4,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
+#include <atomicfile.h>
 
 namespace calib {
 
 namespace {
-
-bool writeAtomically(const QString& path, const QByteArray& content, QString* error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(content);
-        if (file.commit())
-            return true;
-    }
-    if (error)
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-    return false;
-}
 
 QString number(double value, int decimals = 6)
 {
@@ -76,7 +63,8 @@ bool writeResultFile(const QString& path, const CalibrationOutcome& outcome, QSt
         {QStringLiteral("zero_points"), zeroPoints},
         {QStringLiteral("held_parameters"), held},
     };
-    return writeAtomically(path, QJsonDocument(root).toJson(QJsonDocument::Indented), error);
+    return sim::writeFileAtomically(path, QJsonDocument(root).toJson(QJsonDocument::Indented),
+                                    error);
 }
 
 bool writeReport(const QString& path, const CalibrationOutcome& outcome, QString* error)
@@ -152,7 +140,7 @@ bool writeReport(const QString& path, const CalibrationOutcome& outcome, QString
         s << "  joint_" << (j + 1) << ": " << number(outcome.cell.zeroCompensation[std::size_t(j)])
           << " -> " << number(outcome.zeroPoints[std::size_t(j)]) << "\n";
     s.flush();
-    return writeAtomically(path, text.toUtf8(), error);
+    return sim::writeFileAtomically(path, text.toUtf8(), error);
 }
 
 } // namespace calib

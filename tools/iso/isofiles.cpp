@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 #include <cellpaths.h>
 
@@ -28,25 +27,6 @@ QString measurementFilePath(const QString& root)
 QString reportFilePath(const QString& root)
 {
     return root + QStringLiteral("/iso/report/iso_report.pdf");
-}
-
-bool writeAtomically(const QString& path, const QByteArray& content, QString* error)
-{
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        if (error)
-            *error = QStringLiteral("cannot create folder %1").arg(folder);
-        return false;
-    }
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(content);
-        if (file.commit())
-            return true;
-    }
-    if (error)
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-    return false;
 }
 
 std::optional<QJsonObject> readJsonObject(const QString& path, QString* error)

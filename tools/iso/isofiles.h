@@ -26,9 +26,6 @@ QString resultFilePath(const QString& root);
 QString measurementFilePath(const QString& root);
 QString reportFilePath(const QString& root);
 
-// Writes content atomically, creating the folder; false with a message on failure.
-bool writeAtomically(const QString& path, const QByteArray& content, QString* error);
-
 // Reads a file that must hold one JSON object.
 std::optional<QJsonObject> readJsonObject(const QString& path, QString* error);
 

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <atomicfile.h>
+
 namespace iso {
 
 namespace {
@@ -47,7 +49,7 @@ bool copyFile(const QString& from, const QString& to, QString* error)
         *error = QStringLiteral("cannot read %1: %2").arg(from, source.errorString());
         return false;
     }
-    return writeAtomically(to, source.readAll(), error);
+    return sim::writeFileAtomically(to, source.readAll(), error);
 }
 
 bool removeIfPresent(const QString& path, QString* error)
@@ -102,7 +104,7 @@ int reportGeneratorMain(const QStringList& arguments, const QString& toolFolder,
     }
     const QString reportPath = reportFilePath(*root);
     if (!writeIsoResults(resultFilePath(*root), results, &error) ||
-        !writeAtomically(reportPath, pdf, &error)) {
+        !sim::writeFileAtomically(reportPath, pdf, &error)) {
         err << failure << ": " << error << std::endl;
         return ExitWrite;
     }

@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomicfile.h>
+
 namespace iso {
 
 namespace {
@@ -29,7 +31,8 @@ std::optional<QJsonObject> readResultFile(const QString& path, QString* error)
 
 bool writeResultFile(const QString& path, const QJsonObject& root, QString* error)
 {
-    return writeAtomically(path, QJsonDocument(root).toJson(QJsonDocument::Indented), error);
+    return sim::writeFileAtomically(path, QJsonDocument(root).toJson(QJsonDocument::Indented),
+                                    error);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <atomicfile.h>
 #include <cellpaths.h>
 #include <cellstate.h>
 #include <instrument.h>
@@ -119,7 +120,7 @@ int runIsoTask(const TaskOptions& options, std::ostream& out, std::ostream& err)
         return ExitCell;
     }
 
-    if (!writeAtomically(dataPath, measurementsToJson(record), &error)) {
+    if (!sim::writeFileAtomically(dataPath, measurementsToJson(record), &error)) {
         err << failure << ": " << error << std::endl;
         return ExitWrite;
     }
