@@ -1,4 +1,5 @@
 #include "faketools.h"
+#include "programrun.h"
 #include "resultfile.h"
 #include "testmain.h"
 
@@ -18,17 +19,11 @@
 #include <robottypes.h>
 
 using lumora::test::readTextFile;
+using lumora::test::runCellProgram;
+using lumora::test::ToolRun;
 using lumora::test::writeTextFile;
 
 namespace {
-
-struct ToolRun
-{
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    QString out;
-    QString err;
-};
 
 QJsonObject jobFile(const QString& robotName, int modelType, const QJsonArray& constraints)
 {
@@ -87,23 +82,8 @@ void TestCalibrationTool::init()
 
 ToolRun TestCalibrationTool::runTool(const QStringList& arguments)
 {
-    QProcess tool;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LUMORA_CELL_STATE"), statePath);
-    tool.setProcessEnvironment(environment);
-    tool.setWorkingDirectory(QFileInfo(QStringLiteral(CALIBRATION_TOOL)).absolutePath());
-    tool.start(QStringLiteral(CALIBRATION_TOOL), arguments);
-    ToolRun run;
-    if (!tool.waitForFinished(120000)) {
-        tool.kill();
-        tool.waitForFinished();
-        return run;
-    }
-    run.exitCode = tool.exitCode();
-    run.status = tool.exitStatus();
-    run.out = QString::fromUtf8(tool.readAllStandardOutput());
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
+    return runCellProgram(QStringLiteral(CALIBRATION_TOOL), arguments,
+                          QFileInfo(QStringLiteral(CALIBRATION_TOOL)).absolutePath(), statePath);
 }
 
 void TestCalibrationTool::writeJob(const QJsonObject& job)

@@ -2,6 +2,7 @@
 #include "isoposes.h"
 #include "isoresults.h"
 #include "isotoolrun.h"
+#include "programrun.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -19,6 +20,9 @@
 
 using lumora::test::readTextFile;
 using lumora::test::writeTextFile;
+
+using lumora::test::runCellProgram;
+using lumora::test::ToolRun;
 
 namespace {
 
@@ -118,8 +122,8 @@ void TestIsoTools::init()
 
 ToolRun TestIsoTools::run(const QString& program, const QStringList& extra)
 {
-    return runIsoProgram(program, QStringList{QStringLiteral("--path"), root} + extra, dir->path(),
-                         statePath);
+    return runCellProgram(program, QStringList{QStringLiteral("--path"), root} + extra, dir->path(),
+                          statePath);
 }
 
 void TestIsoTools::measureAndReport(const sim::CellState& cell, int samples)
@@ -162,7 +166,7 @@ void TestIsoTools::fullCycle()
 
     const QString pathArgument = relativeRoot ? QStringLiteral("root") : root;
     const ToolRun measured =
-        runIsoProgram(task, {QStringLiteral("--path"), pathArgument}, dir->path(), statePath);
+        runCellProgram(task, {QStringLiteral("--path"), pathArgument}, dir->path(), statePath);
     QCOMPARE(measured.status, QProcess::NormalExit);
     QVERIFY2(measured.exitCode == 0, qPrintable(measured.err));
     QStringList rounds;
@@ -286,7 +290,7 @@ void TestIsoTools::taskRefusals()
     QVERIFY(writeTextFile(dataPath, "earlier"));
     arguments.replaceInStrings(QStringLiteral("ROOT"), root);
 
-    const ToolRun refused = runIsoProgram(task, arguments, dir->path(), statePath);
+    const ToolRun refused = runCellProgram(task, arguments, dir->path(), statePath);
     QCOMPARE(refused.status, QProcess::NormalExit);
     QCOMPARE(refused.exitCode, exitCode);
     QVERIFY2(refused.err.contains(message), qPrintable(refused.err));
