@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -17,7 +18,7 @@ HostWindow::HostWindow(tavrin::ControllerLink* link, QWidget* parent)
 {
     setWindowTitle(tr("Tavrin operator"));
     setObjectName(QStringLiteral("hostWindow"));
-    resize(1280, 800);
+    resize(startSize());
 
     QMenu* controller = menuBar()->addMenu(tr("&Controller"));
     controller->addAction(connectAction);
@@ -57,4 +58,28 @@ void HostWindow::setPage(QWidget* page)
 void HostWindow::showLinkState(const QString& text)
 {
     linkState->setText(text);
+}
+
+QSize HostWindow::startSize() const
+{
+    // The page gives the setup table half its width, in six even columns, so each pixel of a
+    // value label costs twelve of the window; "-0.0245318" is as wide as a calibrated value
+    // gets. The rest is the page's fixed margins and the result panel's least width.
+    const QFontMetrics metrics = fontMetrics();
+    const int value = metrics.horizontalAdvance(QStringLiteral("-0.0245318"));
+    return QSize(12 * value + 700, 40 * metrics.height() + 120);
+}
+
+void HostWindow::showAtStartSize()
+{
+    const QScreen* screen = this->screen();
+    if (screen && startsMaximised(size(), screen->availableGeometry().size()))
+        showMaximized();
+    else
+        show();
+}
+
+bool HostWindow::startsMaximised(const QSize& start, const QSize& available)
+{
+    return start.width() > available.width() || start.height() > available.height();
 }

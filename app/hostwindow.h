@@ -21,6 +21,14 @@ public:
     // Shows the page a plug-in handed over; the window owns it from then on.
     void setPage(QWidget* page);
 
+    // Size at which the setup table of a seven-axis robot shows every DH value whole, for the
+    // window's font.
+    QSize startSize() const;
+    // Shows the window at its start size, or maximised where the screen cannot hold that.
+    void showAtStartSize();
+    // Whether a window of the start size starts maximised on a screen of that available size.
+    static bool startsMaximised(const QSize& start, const QSize& available);
+
 signals:
     void connectRequested();
     void disconnectRequested();

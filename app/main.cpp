@@ -1,6 +1,7 @@
 #include "hostwindow.h"
 #include "pluginloader.h"
 #include "scriptedsession.h"
+#include "sitefolder.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -79,9 +80,10 @@ int main(int argc, char** argv)
                                           QStringLiteral("Plug-in library to load."),
                                           QStringLiteral("path"), defaultPluginPath());
     const QCommandLineOption siteOption(
-        QStringLiteral("site"), QStringLiteral("Site folder the host works in."),
-        QStringLiteral("folder"),
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../site")));
+        QStringLiteral("site"),
+        QStringLiteral("Site folder the host works in (default: the build's site folder, or the "
+                       "per-user data folder of an installed host)."),
+        QStringLiteral("folder"));
     const QCommandLineOption quitOption(QStringLiteral("quit-after"),
                                         QStringLiteral("Quit after this many seconds."),
                                         QStringLiteral("seconds"));
@@ -126,9 +128,18 @@ int main(int argc, char** argv)
             << '\n';
         return 1;
     }
-    const QString site = QDir(parser.value(siteOption)).absolutePath();
+    const QString siteTemplate = installedSiteTemplate();
+    const QString site =
+        QDir(parser.isSet(siteOption) ? parser.value(siteOption) : defaultSiteFolder(siteTemplate))
+            .absolutePath();
     if (!QDir().mkpath(site) || !QDir::setCurrent(site)) {
         err << "tavrin-host: cannot work in site folder " << site << '\n';
+        return 1;
+    }
+    QString siteError;
+    if (!siteTemplate.isEmpty() && !prepareSiteFolder(site, siteTemplate, &siteError)) {
+        err << "tavrin-host: cannot lay out the calibration tools in " << site << ": " << siteError
+            << '\n';
         return 1;
     }
     const QString screenshot =
@@ -188,7 +199,7 @@ int main(int argc, char** argv)
         else
             remote->disconnectFromController();
     });
-    window.show();
+    window.showAtStartSize();
     // The host reports the connection once the page stands; a network link that is not up yet
     // reports it itself when it comes up.
     QTimer::singleShot(300, link, [&remote] {

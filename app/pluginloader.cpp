@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibrary>
 
 #include <pluginregister.h>
@@ -27,6 +28,9 @@ PluginLoadResult loadPluginLibrary(const QString& path)
 
 QString defaultPluginPath()
 {
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QStringLiteral("lumoracalibration"));
+    // Installed, the plug-in lies in the plug-in folder; in a build tree, beside the host.
+    const QDir own(QCoreApplication::applicationDirPath());
+    const QString installed = own.filePath(QStringLiteral(LUMORA_BIN_TO_PLUGINDIR));
+    const QDir folder = QFileInfo(installed).isDir() ? QDir(installed) : own;
+    return QDir::cleanPath(folder.filePath(QStringLiteral("lumoracalibration")));
 }

@@ -13,5 +13,5 @@ struct PluginLoadResult
 
 PluginLoadResult loadPluginLibrary(const QString& path);
 
-// The calibration plug-in built beside the host program.
+// The calibration plug-in: in the installed plug-in folder, else beside the host program.
 QString defaultPluginPath();
