@@ -13,6 +13,7 @@ function(lumora_relative_install_path out from to)
         endif()
     endforeach()
     file(RELATIVE_PATH path "${from_full}" "${to_full}")
+    string(REGEX REPLACE "/$" "" path "${path}")
     set(${out} "${path}" PARENT_SCOPE)
 endfunction()
 

@@ -5,7 +5,7 @@ LUMORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian 12 packages the build and the suites need.
 LUMORA_PACKAGES=(
-    build-essential cmake ninja-build ccache pkg-config
+    build-essential cmake ninja-build ccache pkg-config file
     qtbase5-dev qtbase5-dev-tools
     nlohmann-json3-dev libceres-dev libeigen3-dev libbenchmark-dev
     fonts-dejavu-core fonts-wqy-microhei
@@ -32,14 +32,18 @@ lumora_ensure_packages() {
 }
 
 # Configures (first time, or when the options change) and builds a tree; extra arguments are
-# build targets. LUMORA_CMAKE_ARGS adds cmake options.
+# build targets. LUMORA_CMAKE_ARGS adds cmake options; LUMORA_GENERATOR chooses the generator of
+# a new tree (default Ninja), an existing tree keeps its own.
 lumora_build() {
     local dir=$1
     shift
     local launcher=()
+    local generator=()
     command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    [ -f "$dir/CMakeCache.txt" ] || generator=(-G "${LUMORA_GENERATOR:-Ninja}")
     # shellcheck disable=SC2086
-    cmake -S "$LUMORA_ROOT" -B "$dir" -G Ninja "${launcher[@]}" ${LUMORA_CMAKE_ARGS:-} >/dev/null
+    cmake -S "$LUMORA_ROOT" -B "$dir" "${generator[@]}" "${launcher[@]}" ${LUMORA_CMAKE_ARGS:-} \
+        >/dev/null
     if [ $# -gt 0 ]; then
         cmake --build "$dir" --parallel "$(nproc)" --target "$@"
     else

@@ -20,6 +20,6 @@ if [ $headless -eq 1 ]; then
     shot=$build/site/host-window.png
     echo "No display: running the scripted operator session under a virtual display."
     echo "Screenshot of the window at the end: $shot"
-    exec xvfb-run -a -s "-screen 0 1600x1000x24" "$host" --script demo --screenshot "$shot" "$@"
+    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$host" --script demo --screenshot "$shot" "$@"
 fi
 exec "$host" "$@"
