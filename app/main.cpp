@@ -129,10 +129,10 @@ int main(int argc, char** argv)
         return 1;
     }
     const QString siteTemplate = installedSiteTemplate();
-    const QString site =
-        QDir(parser.isSet(siteOption) ? parser.value(siteOption) : defaultSiteFolder(siteTemplate))
-            .absolutePath();
-    if (!QDir().mkpath(site) || !QDir::setCurrent(site)) {
+    const QString siteChoice =
+        parser.isSet(siteOption) ? parser.value(siteOption) : defaultSiteFolder(siteTemplate);
+    const QString site = QDir(siteChoice).absolutePath();
+    if (siteChoice.isEmpty() || !QDir().mkpath(site) || !QDir::setCurrent(site)) {
         err << "tavrin-host: cannot work in site folder " << site << '\n';
         return 1;
     }
