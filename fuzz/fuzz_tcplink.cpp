@@ -43,6 +43,13 @@ public:
 
 } // namespace tavrin
 
+// Qt 5.15's JSON parser loses a few hundred bytes on some objects with a duplicated member; a
+// leak of this code's own allocations has no QtCore frame and still shows.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libQt5Core.so\n";
+}
+
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     static QCoreApplication app(*argc, *argv);

@@ -95,8 +95,7 @@ void TestHostileInput::longLines_data()
     QTest::addColumn<QByteArrayList>("lines");
     QTest::addColumn<int>("dropped");
 
-    const int most = LineAssembler::maxLineBytes;
-    const QByteArray mebibyte(most, 'x');
+    const QByteArray mebibyte(LineAssembler::maxLineBytes, 'x');
     QTest::addRow("a line of the most bytes")
         << QByteArrayList{mebibyte.left(10), mebibyte.mid(10) + "\n"} << QByteArrayList{mebibyte}
         << 0;
@@ -159,7 +158,6 @@ void TestHostileInput::controllerAdmitsOneClient()
     tavrin::TcpControllerLink host;
     host.setToken(QStringLiteral("s3cret"));
     QSignalSpy up(&host, &tavrin::ControllerLink::connected);
-    QSignalSpy down(&host, &tavrin::ControllerLink::disconnected);
     host.connectToController(QStringLiteral("127.0.0.1"), server.serverPort());
     QTRY_COMPARE_WITH_TIMEOUT(up.count(), 1, 5000);
 
@@ -169,7 +167,6 @@ void TestHostileInput::controllerAdmitsOneClient()
     QCOMPARE(readLine(second),
              QByteArray(R"({"event":"refused","reason":"another client is connected"})"));
     QVERIFY(host.isConnected());
-    QCOMPARE(down.count(), 0);
 }
 
 LUMORA_TEST_MAIN(TestHostileInput)

@@ -236,7 +236,6 @@ void TestHostilePage::groupEnds()
     QFETCH(bool, iso);
     QFETCH(QString, ending);
 
-    const QString pidFile = root() + "/grandchild.pid";
     QObject* panel =
         iso ? static_cast<QObject*>(displayisowidget::instance()) : calibrationWidget::instance();
     writeFakeTool(iso ? isoTaskPath(root()) : calibrationToolPath(root()),
@@ -244,7 +243,7 @@ void TestHostilePage::groupEnds()
     displayisowidget::instance()->startBtnEnable();
     QPushButton* start = button(iso ? "startISO" : "runCalibrationBtn");
     start->click();
-    QTRY_VERIFY_WITH_TIMEOUT(running(pidFile), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(running(root() + "/grandchild.pid"), 20000);
     QVERIFY(panel->findChild<QProcess*>()->readAllStandardError().size() < 65536);
 
     if (ending == QLatin1String("press"))
@@ -253,7 +252,7 @@ void TestHostilePage::groupEnds()
         page.reset();
     else
         QVERIFY(QMetaObject::invokeMethod(panel, ending.toLatin1().constData()));
-    QTRY_VERIFY_WITH_TIMEOUT(!running(pidFile), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!running(root() + "/grandchild.pid"), 10000);
     if (ending == QLatin1String("onIsoTimeout"))
         QCOMPARE(answerer->last().text,
                  "runIsoTask.exe 运行超时（600 秒），已终止，请检查外部程序是否正常运行");
