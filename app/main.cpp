@@ -163,6 +163,8 @@ int main(int argc, char** argv)
         link = simulated.get();
     } else {
         remote = std::make_unique<tavrin::TcpControllerLink>();
+        // From the environment rather than the command line, where every local user can read it.
+        remote->setToken(qEnvironmentVariable("ROBOT_CONTROLLER_TOKEN"));
         link = remote.get();
     }
     tavrin::tavrinInterface().setControllerLink(link);

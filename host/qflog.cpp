@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -278,6 +279,28 @@ void dropTrailingSpace(QString& text)
         text.chop(1);
 }
 
+// A record is one line: a control character inside it (a robot type with a line feed, say)
+// would forge a record of its own, so each one is written as an escape.
+void escapeControls(QString& text)
+{
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20; };
+    if (std::none_of(text.cbegin(), text.cend(), isControl))
+        return;
+    QString out;
+    out.reserve(text.size() + 16);
+    for (const QChar c : qAsConst(text)) {
+        if (c == QLatin1Char('\n'))
+            out += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r'))
+            out += QLatin1String("\\r");
+        else if (isControl(c))
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    text.swap(out);
+}
+
 } // namespace
 
 LogFile::LogFile()
@@ -320,6 +343,7 @@ QFLog::QFLog(const QString& color, const QString& tag, const QString& extra,
 QFLog::~QFLog()
 {
     dropTrailingSpace(consoleText);
+    escapeControls(consoleText);
     if (consoleEnabled.load(std::memory_order_relaxed)) {
         const QByteArray line =
             (color + tag + QLatin1Char(' ') + consoleText + QLatin1String("\033[0m\n")).toUtf8();
@@ -327,6 +351,7 @@ QFLog::~QFLog()
     }
     if (sink && file.isOpen()) {
         dropTrailingSpace(fileText);
+        escapeControls(fileText);
         QByteArray record = tag.toUtf8();
         record.reserve(record.size() + fileText.size() * 3 + 2);
         record.append(' ').append(fileText.toUtf8()).append('\n');

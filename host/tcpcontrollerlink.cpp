@@ -1,11 +1,14 @@
 #include "tcpcontrollerlink.h"
 
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+
+#include <cmath>
 
 namespace tavrin {
 
@@ -187,7 +190,10 @@ void TcpControllerLink::startAttempt()
 void TcpControllerLink::onSocketConnected()
 {
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    identityId = send(QStringLiteral("identity"), QJsonObject());
+    QJsonObject fields;
+    if (!token.isEmpty())
+        fields.insert(QStringLiteral("token"), token);
+    identityId = send(QStringLiteral("identity"), fields);
 }
 
 void TcpControllerLink::onSocketUnconnected()
@@ -251,15 +257,29 @@ void TcpControllerLink::handleLine(const QByteArray& line)
     const QJsonObject message = document.object();
 
     // The peer says why it is about to close (a controller reboot is an expected loss).
-    if (message.value(QStringLiteral("event")) == QLatin1String("disconnected")) {
+    const QJsonValue event = message.value(QStringLiteral("event"));
+    if (event == QLatin1String("disconnected")) {
         lossExpected = message.value(QStringLiteral("expected")).toBool(false);
         return;
     }
-
-    const QJsonValue idValue = message.value(idKey);
-    if (!idValue.isDouble())
+    // The peer turns us away (another client, a wrong token) and closes; said once, not at every
+    // retry.
+    if (event == QLatin1String("refused")) {
+        const QString reason = message.value(QStringLiteral("reason")).toString();
+        if (reason != lastRefusal)
+            qWarning().noquote() << "controller link: the peer refused the connection:" << reason;
+        lastRefusal = reason;
         return;
-    const qint64 id = qint64(idValue.toDouble());
+    }
+
+    // Only the ids of our own requests are answers; any other number (1e300, 1.5) is none, and
+    // converting it unchecked would be undefined.
+    const QJsonValue idValue = message.value(idKey);
+    const double rawId = idValue.toDouble(0.0);
+    if (!idValue.isDouble() || !(rawId >= 1.0 && rawId <= double(lastId)) ||
+        rawId != std::floor(rawId))
+        return;
+    const qint64 id = qint64(rawId);
     QJsonValue value;
     if (message.contains(valueKey))
         value = message.value(valueKey);
@@ -278,6 +298,7 @@ void TcpControllerLink::handleLine(const QByteArray& line)
         identityId = 0;
         attemptTimer->stop();
         online = true;
+        lastRefusal.clear();
         lossExpected = false;
         QMetaObject::invokeMethod(
             this,

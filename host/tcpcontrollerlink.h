@@ -45,6 +45,8 @@ public:
     // Pause between two attempts to reach a lost peer.
     void setRetryInterval(int ms);
     int retryInterval() const { return retryIntervalMs; }
+    // The shared secret a peer that asks for one admits its client by; empty sends none.
+    void setToken(const QString& secret) { token = secret; }
 
     QJsonValue serviceData(const QString& key) override;
     QJsonValue execCommand(const QString& command, const QVariant& argument) override;
@@ -59,6 +61,9 @@ public:
     std::optional<QJsonValue> request(const QString& op, QJsonObject fields, int timeoutMs);
 
 private:
+    // Drives handleLine directly, for the tests and the fuzz harness.
+    friend class TcpControllerLinkProbe;
+
     void startAttempt();
     void onSocketConnected();
     void onSocketUnconnected();
@@ -80,6 +85,8 @@ private:
     bool lossExpected = false;
     int callTimeoutMs = 3000;
     int retryIntervalMs = 500;
+    QString token;
+    QString lastRefusal;
 
     QByteArray inbox;
     bool skippingLine = false;

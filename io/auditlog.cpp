@@ -6,9 +6,14 @@
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QTextStream>
 
 namespace {
+
+#if defined(Q_OS_WIN)
+const char lineEnd[] = "\r\n";
+#else
+const char lineEnd[] = "\n";
+#endif
 
 QMutex& fileMutex()
 {
@@ -41,21 +46,50 @@ bool belongsInErrorFile(const QString& tag, const QString& message)
            message.contains(QStringLiteral("失败"));
 }
 
-void appendLine(const QString& path, const QString& line)
+// A line feed inside a field (a controller's string reply, say) would start a record of its own
+// that nobody wrote.
+QString escapeControls(const QString& field)
+{
+    QString out;
+    for (const QChar c : field) {
+        if (c == QLatin1Char('\n'))
+            out += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            out += QStringLiteral("\\r");
+        else if (c.unicode() < 0x20)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+// One write, so the line reaches the file whole or, cut back after a short write, not at all.
+// A file that ends inside a line (torn before we got to it) gets a line feed first.
+bool appendLine(const QString& path, const QByteArray& line)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        return;
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    out << line << "\n";
-    out.flush();
-    file.close();
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+        return false;
+    const qint64 before = file.size();
+    QByteArray bytes;
+    if (before > 0) {
+        char last = '\n';
+        if (!file.seek(before - 1) || !file.getChar(&last) || !file.seek(before))
+            return false;
+        if (last != '\n')
+            bytes.append(lineEnd);
+    }
+    bytes.append(line).append(lineEnd);
+    if (file.write(bytes) == bytes.size())
+        return true;
+    file.resize(before);
+    return false;
 }
 
 } // namespace
 
-void writeAuditLog(const QString& planId, const QString& tag, const QString& message)
+bool writeAuditLog(const QString& planId, const QString& tag, const QString& message)
 {
     // One reading for both fields, so that a line written at midnight lands in the file of the
     // day its time field shows.
@@ -64,18 +98,23 @@ void writeAuditLog(const QString& planId, const QString& tag, const QString& mes
     const QString time = stamp.toString(QStringLiteral("MM/dd hh:mm:ss.zzz"));
     // Multi-argument arg() substitutes in one pass: percent signs in any field stay as they are.
     const QString line =
-        QStringLiteral("[%1] planId=%2 时间=%3 %4").arg(tag, planId, time, message);
+        QStringLiteral("[%1] planId=%2 时间=%3 %4")
+            .arg(escapeControls(tag), escapeControls(planId), time, escapeControls(message));
+    const QByteArray bytes = line.toUtf8();
     const QString folder = QDir::currentPath() + QStringLiteral("/logs");
 
+    bool recorded = false;
     {
         QMutexLocker lock(&fileMutex());
         QDir().mkpath(folder);
-        appendLine(folder + QStringLiteral("/audit-dev-") + date + QStringLiteral(".log"), line);
+        recorded = appendLine(
+            folder + QStringLiteral("/audit-dev-") + date + QStringLiteral(".log"), bytes);
         if (belongsInErrorFile(tag, message))
-            appendLine(folder + QStringLiteral("/error-") + date + QStringLiteral(".log"), line);
+            appendLine(folder + QStringLiteral("/error-") + date + QStringLiteral(".log"), bytes);
     }
 
     common::trace() << line;
+    return recorded;
 }
 
 void setAuditClock(std::function<QDateTime()> newClock)

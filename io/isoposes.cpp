@@ -1,5 +1,7 @@
 #include "isoposes.h"
 
+#include "datafile.h"
+
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -15,7 +17,9 @@ namespace {
 
 json parseFile(const std::string& path)
 {
-    std::ifstream file(path);
+    std::ifstream file;
+    if (isDataFile(path))
+        file.open(path);
     if (!file.is_open())
         fail("Failed to open JSON file: " + path);
     json document;

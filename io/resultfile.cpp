@@ -1,5 +1,7 @@
 #include "resultfile.h"
 
+#include "datafile.h"
+
 #include <cstdint>
 #include <fstream>
 #include <iostream>
@@ -56,6 +58,8 @@ bool statusIsOne(const json& status)
 
 std::optional<json> loadJsonFile(const std::string& path)
 {
+    if (!isDataFile(path))
+        return std::nullopt;
     std::ifstream file(path);
     if (!file.is_open())
         return std::nullopt;
@@ -69,21 +73,15 @@ std::optional<json> loadJsonFile(const std::string& path)
     return document;
 }
 
-bool readOptimizationStatus(const std::string& path)
+bool readOptimizationStatusOf(const json& document)
 {
-    const std::optional<json> document = loadJsonFile(path);
-    if (!document)
-        return false;
-    const json* status = member(*document, "status");
+    const json* status = member(document, "status");
     return status && statusIsOne(*status);
 }
 
-bool readDHParameters(std::map<std::string, DHParam>& out, const std::string& path)
+bool readDHParametersOf(std::map<std::string, DHParam>& out, const json& document)
 {
-    const std::optional<json> document = loadJsonFile(path);
-    if (!document)
-        return false;
-    const json* table = member(*document, "dh_parameters");
+    const json* table = member(document, "dh_parameters");
     if (!table || !table->is_object())
         return true;
 
@@ -102,33 +100,53 @@ bool readDHParameters(std::map<std::string, DHParam>& out, const std::string& pa
     return true;
 }
 
-bool readAverageErrors(AverageErrors& out, const std::string& path)
+bool readAverageErrorsOf(AverageErrors& out, const json& document)
 {
-    const std::optional<json> document = loadJsonFile(path);
-    if (!document)
-        return false;
     AverageErrors errors;
-    if (!optionalNumber(*document, "avg_pos_error", errors.avgPosError) ||
-        !optionalNumber(*document, "avg_att_error", errors.avgAttError))
+    if (!optionalNumber(document, "avg_pos_error", errors.avgPosError) ||
+        !optionalNumber(document, "avg_att_error", errors.avgAttError))
         return false;
     out = errors;
     return true;
 }
 
-bool readZeroPoints(std::vector<double>& out, const std::string& path)
+bool readZeroPointsOf(std::vector<double>& out, const json& document)
 {
-    const std::optional<json> document = loadJsonFile(path);
-    if (!document)
-        return false;
-    const json* points = member(*document, "zero_points");
+    const json* points = member(document, "zero_points");
     if (!points || !points->is_array())
         return false;
     std::vector<double> values;
     values.reserve(points->size());
+    // A skipped element would shift every later offset onto the wrong joint.
     for (const json& point : *points) {
-        if (point.is_number())
-            values.push_back(point.get<double>());
+        if (!point.is_number())
+            return false;
+        values.push_back(point.get<double>());
     }
     out.swap(values);
     return true;
+}
+
+bool readOptimizationStatus(const std::string& path)
+{
+    const std::optional<json> document = loadJsonFile(path);
+    return document && readOptimizationStatusOf(*document);
+}
+
+bool readDHParameters(std::map<std::string, DHParam>& out, const std::string& path)
+{
+    const std::optional<json> document = loadJsonFile(path);
+    return document && readDHParametersOf(out, *document);
+}
+
+bool readAverageErrors(AverageErrors& out, const std::string& path)
+{
+    const std::optional<json> document = loadJsonFile(path);
+    return document && readAverageErrorsOf(out, *document);
+}
+
+bool readZeroPoints(std::vector<double>& out, const std::string& path)
+{
+    const std::optional<json> document = loadJsonFile(path);
+    return document && readZeroPointsOf(out, *document);
 }

@@ -37,5 +37,16 @@ LUMORACALIBRATION_EXPORT bool readDHParameters(std::map<std::string, DHParam>& o
 // Sets both average errors, 0.0 for an absent member.
 LUMORACALIBRATION_EXPORT bool readAverageErrors(AverageErrors& out, const std::string& path);
 
-// Replaces out with the numbers of "zero_points", in file order.
+// Replaces out with the numbers of "zero_points", in file order; an element that is not a
+// number fails the read.
 LUMORACALIBRATION_EXPORT bool readZeroPoints(std::vector<double>& out, const std::string& path);
+
+// The same readers on a document loaded once with loadJsonFile, for a caller that needs several
+// parts of one file.
+LUMORACALIBRATION_EXPORT bool readOptimizationStatusOf(const nlohmann::json& document);
+LUMORACALIBRATION_EXPORT bool readDHParametersOf(std::map<std::string, DHParam>& out,
+                                                 const nlohmann::json& document);
+LUMORACALIBRATION_EXPORT bool readAverageErrorsOf(AverageErrors& out,
+                                                  const nlohmann::json& document);
+LUMORACALIBRATION_EXPORT bool readZeroPointsOf(std::vector<double>& out,
+                                               const nlohmann::json& document);

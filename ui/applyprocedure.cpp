@@ -77,16 +77,25 @@ public:
     bool run();
 
 private:
-    void audit(const QString& tag, const QString& message) { writeAuditLog(planId, tag, message); }
+    bool audit(const QString& tag, const QString& message)
+    {
+        return writeAuditLog(planId, tag, message);
+    }
     QString elapsed() const { return QString::number(timer.elapsed()); }
     bool countLayerPasses();
+    bool zeroCountLayerPasses();
     bool finiteLayerPasses();
-    bool sendCommand(const QString& stage, const QString& command, const QJsonObject& payload);
+    bool sendCommand(const QString& stage, const QString& command, const QJsonObject& payload,
+                     const QString& unsent);
+    // The line announcing a controller write is the trail's record of it: without that line the
+    // write is not sent. unsent names what the controller then does not receive.
+    bool recordDispatch(const QString& message, const QString& unsent);
     void fail(const QString& auditMessage, const QString& boxText);
 
     const QString planId;
     QWidget* const boxParent;
     QElapsedTimer timer;
+    bool unrecorded = false;
 };
 
 bool ApplyAttempt::run()
@@ -98,7 +107,7 @@ bool ApplyAttempt::run()
                    QString::number(common::optimizedDHParamsVec.size()),
                    QString::number(common::zeroPointsVec.size())));
 
-    if (!countLayerPasses() || !finiteLayerPasses())
+    if (!countLayerPasses() || !zeroCountLayerPasses() || !finiteLayerPasses())
         return false;
 
     const QJsonObject dh = dhPayload();
@@ -106,7 +115,10 @@ bool ApplyAttempt::run()
           QStringLiteral("DH参数已组装 数量=%1 内容=%2")
               .arg(QString::number(dh.value(QStringLiteral("DH_params_all")).toArray().size()),
                    compactJson(dh)));
-    if (!sendCommand(QStringLiteral("DH_WRITE"), QStringLiteral("factory.set_DH_params_all"), dh)) {
+    if (!sendCommand(QStringLiteral("DH_WRITE"), QStringLiteral("factory.set_DH_params_all"), dh,
+                     QStringLiteral("DH参数、零点和重启"))) {
+        if (unrecorded)
+            return false;
         fail(QStringLiteral(
                  "发生阶段=DH参数下发 异常类型=同步接口返回失败 业务影响=未下发零点、未重启 "
                  "耗时=%1ms"),
@@ -120,16 +132,20 @@ bool ApplyAttempt::run()
               .arg(QString::number(zero.value(QStringLiteral("joint_angle_A")).toArray().size()),
                    compactJson(zero)));
     if (!sendCommand(QStringLiteral("ZERO_WRITE"),
-                     QStringLiteral("ethercat.set_precision_compensation_zero"), zero)) {
+                     QStringLiteral("ethercat.set_precision_compensation_zero"), zero,
+                     QStringLiteral("零点和重启"))) {
+        if (unrecorded)
+            return false;
         fail(
             QStringLiteral("发生阶段=零点下发 异常类型=同步接口返回失败 业务影响=未重启 耗时=%1ms"),
             QStringLiteral("零点写入控制器失败！"));
         return false;
     }
 
-    audit(QStringLiteral("外部下发"),
-          QStringLiteral("阶段=REBOOT 目标=控制器/system.controller.reboot "
-                         "意图=重启并应用DH参数和零点"));
+    if (!recordDispatch(QStringLiteral("阶段=REBOOT 目标=控制器/system.controller.reboot "
+                                       "意图=重启并应用DH参数和零点"),
+                        QStringLiteral("重启")))
+        return false;
     const bool rebooted = tavrin::tavrinInterface().rcRequestFullCommand(
         QStringLiteral("system.controller.reboot"), QJsonValue(QJsonValue::Null), 4800);
     audit(QStringLiteral("外部下发"),
@@ -173,6 +189,26 @@ bool ApplyAttempt::countLayerPasses()
     return false;
 }
 
+// One offset per axis: more or fewer would land on the wrong joints.
+bool ApplyAttempt::zeroCountLayerPasses()
+{
+    const int expected = common::axisNum;
+    const int actual = int(common::zeroPointsVec.size());
+    const bool passed = actual == expected;
+    audit(QStringLiteral("前置检查"),
+          QStringLiteral("层=零点数量 结果=%1 期望=%2 实际=%3")
+              .arg(passed ? QStringLiteral("通过") : QStringLiteral("拒绝"),
+                   QString::number(expected), QString::number(actual)));
+    if (passed)
+        return true;
+    audit(QStringLiteral("被拒绝"),
+          QStringLiteral("拒绝层=零点数量 原因=零点数量与轴数不符 "
+                         "业务影响=未下发DH参数、零点和重启 建议=重新运行标定"));
+    QMessageBox::warning(boxParent, QStringLiteral("错误"),
+                         QStringLiteral("零点数量与轴数不符，未应用参数！"), QMessageBox::Ok);
+    return false;
+}
+
 bool ApplyAttempt::finiteLayerPasses()
 {
     const bool passed =
@@ -193,12 +229,27 @@ bool ApplyAttempt::finiteLayerPasses()
     return false;
 }
 
-bool ApplyAttempt::sendCommand(const QString& stage, const QString& command,
-                               const QJsonObject& payload)
+bool ApplyAttempt::recordDispatch(const QString& message, const QString& unsent)
 {
-    audit(QStringLiteral("外部下发"),
-          QStringLiteral("阶段=%1 目标=控制器/%2 意图=写入并等待接口结果 参数=%3")
-              .arg(stage, command, compactJson(payload)));
+    if (audit(QStringLiteral("外部下发"), message))
+        return true;
+    unrecorded = true;
+    audit(QStringLiteral("异常"),
+          QStringLiteral("发生阶段=审计记录 异常类型=审计日志写入失败 业务影响=未下发%1 耗时=%2ms")
+              .arg(unsent, elapsed()));
+    QMessageBox::critical(boxParent, QStringLiteral("错误"),
+                          QStringLiteral("审计日志写入失败，未下发%1！").arg(unsent),
+                          QMessageBox::Ok);
+    return false;
+}
+
+bool ApplyAttempt::sendCommand(const QString& stage, const QString& command,
+                               const QJsonObject& payload, const QString& unsent)
+{
+    if (!recordDispatch(QStringLiteral("阶段=%1 目标=控制器/%2 意图=写入并等待接口结果 参数=%3")
+                            .arg(stage, command, compactJson(payload)),
+                        unsent))
+        return false;
     const QJsonValue reply =
         tavrin::tavrinInterface().execCommandXServiceData(command, QVariant(payload));
     const bool success = controllerReplySucceeded(reply);

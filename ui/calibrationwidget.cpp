@@ -17,6 +17,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -25,11 +26,16 @@ const int supervisionMs = 600000;
 const int killWaitMs = 30000;
 // A box with megabytes of tool output freezes the GUI for minutes and cannot be read anyway;
 // the end of the output is where a tool says why it failed.
-const int maxInfoChars = 4096;
+const int maxInfoBytes = 4096;
 
 QString toolPath()
 {
     return common::calibrationDir + QStringLiteral("/kalvo_calib_cli/bin/KalvoCalibrationTool.exe");
+}
+
+QString resultPath()
+{
+    return common::calibrationDir + QLatin1Char('/') + common::optimizedDHFile;
 }
 
 } // namespace
@@ -43,6 +49,7 @@ calibrationWidget* calibrationWidget::instance(QWidget* parent)
 calibrationWidget::calibrationWidget(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::calibrationWidget)
+    , errorTail(maxInfoBytes)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground, true);
@@ -57,6 +64,10 @@ calibrationWidget::calibrationWidget(QWidget* parent)
     connect(this, &calibrationWidget::isAllOptionsSelect, setup, &setupWidget::isAllOptionsSelect);
     connect(this, &calibrationWidget::isSNEmpty, setup, &setupWidget::isSNEmpty);
     connect(this, &calibrationWidget::writeIntoJson, setup, &setupWidget::writeIntoJson);
+    connect(setup, &setupWidget::jobFileFailed, this,
+            [this](const QString& path, const QString& reason) {
+                jobFileError = path + QLatin1Char('\n') + reason;
+            });
 
     dhparameterWidget* result = dhparameterWidget::instance();
     connect(this, &calibrationWidget::changeBtnsStatus, result,
@@ -73,7 +84,7 @@ calibrationWidget::~calibrationWidget()
     // the handlers of a panel being destroyed.
     if (calibProcess) {
         calibProcess->disconnect(this);
-        calibProcess->kill();
+        calibProcess->killGroup();
         calibProcess->waitForFinished(killWaitMs);
     }
     delete ui;
@@ -139,7 +150,14 @@ void calibrationWidget::onRunCalibrationBtnClicked()
     isCalibrating = true;
 
     emit changeBtnsStatus(false);
+    jobFileError.clear();
     emit writeIntoJson();
+    if (!jobFileError.isEmpty()) {
+        QMessageBox::critical(nullptr, QStringLiteral("ERROR"),
+                              QStringLiteral("Can't Write Job File: ") + jobFileError);
+        setIdle(QStringLiteral("启动失败"));
+        return;
+    }
 
     const QString program = toolPath();
     if (!QFileInfo::exists(program)) {
@@ -150,18 +168,23 @@ void calibrationWidget::onRunCalibrationBtnClicked()
     }
 
     outputLines.clear();
-    calibProcess = new QProcess(this);
+    errorTail.clear();
+    calibProcess = new ToolProcess(this);
     calibProcess->setWorkingDirectory(QFileInfo(program).absolutePath());
     connect(calibProcess, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
             &calibrationWidget::onCalibrationFinished);
     connect(calibProcess, &QProcess::readyReadStandardOutput, this,
             &calibrationWidget::onReadyReadStandardOutput);
+    // Read as it arrives: a tool may write gigabytes there before it ends.
+    connect(calibProcess, &QProcess::readyReadStandardError, this,
+            &calibrationWidget::onReadyReadStandardError);
     connect(calibProcess, &QProcess::errorOccurred, this, &calibrationWidget::onProcessError);
 
     resultTimer = new QTimer(this);
     connect(resultTimer, &QTimer::timeout, this, &calibrationWidget::onTimeout);
     resultTimer->start(supervisionMs);
 
+    resultBefore = FileStamp::of(resultPath());
     qDebug() << "启动优化工具:" << program;
     // The tool starts in its own folder, so a root relative to ours must not be resolved
     // from there.
@@ -175,7 +198,7 @@ void calibrationWidget::onProcessError(QProcess::ProcessError error)
     // Only a start failure ends the run here; a crash or kill arrives as finished().
     if (error != QProcess::FailedToStart || !calibProcess || sender() != calibProcess)
         return;
-    QProcess* process = calibProcess;
+    ToolProcess* process = calibProcess;
     calibProcess = nullptr;
     stopTimer();
     const QString text = QStringLiteral("Can't Start CalibTool: ") + process->program() +
@@ -213,17 +236,24 @@ void calibrationWidget::onReadyReadStandardOutput()
         showOutputLine(line);
 }
 
+void calibrationWidget::onReadyReadStandardError()
+{
+    if (calibProcess)
+        errorTail.append(calibProcess->readAllStandardError());
+}
+
 void calibrationWidget::onCalibrationFinished(int exitCode, QProcess::ExitStatus exitStatus)
 {
     stopTimer();
     // Taken out of the member at once: a cancel or timeout waiting on this process re-reads
     // the member after its wait and must find the run already ended.
-    QProcess* process = calibProcess;
+    ToolProcess* process = calibProcess;
     calibProcess = nullptr;
     if (process) {
         process->disconnect(this);
         for (const QByteArray& line : outputLines.feed(process->readAllStandardOutput()))
             showOutputLine(line);
+        errorTail.append(process->readAllStandardError());
     }
     for (const QByteArray& line : outputLines.flush())
         showOutputLine(line);
@@ -239,43 +269,44 @@ void calibrationWidget::onCalibrationFinished(int exitCode, QProcess::ExitStatus
     };
 
     if (exitCode != 0 || exitStatus != QProcess::NormalExit) {
+        // Standard output has been shown line by line already; nothing of it is left unread.
         QString text = QStringLiteral("ERROR: ") + QString::number(exitCode);
-        if (process) {
-            QString info = QString::fromUtf8(process->readAllStandardError());
-            if (info.isEmpty())
-                info = QString::fromUtf8(process->readAllStandardOutput());
-            if (info.size() > maxInfoChars)
-                info = QStringLiteral("...\n") + info.right(maxInfoChars);
-            if (!info.isEmpty())
-                text += QStringLiteral("\n\nINFO:\n") + info;
-        }
+        const QString info = errorTail.text();
+        if (!info.isEmpty())
+            text += QStringLiteral("\n\nINFO:\n") + info;
         failure(QStringLiteral("ERROR"), text, QStringLiteral("优化失败"));
         return;
     }
 
-    const std::string path =
-        (common::calibrationDir + QLatin1Char('/') + common::optimizedDHFile).toStdString();
+    // One reading of the file for all four parts: it may be large, and it is one result.
+    // A file the tool did not write is an earlier run's result, not this one's.
+    std::optional<nlohmann::json> document;
+    if (FileStamp::of(resultPath()) != resultBefore)
+        document = loadJsonFile(resultPath().toStdString());
     const QString readFailed = QStringLiteral("读取结果失败");
-    if (!readOptimizationStatus(path)) {
+    if (!document || !readOptimizationStatusOf(*document)) {
         failure(QStringLiteral("ERROR"), QStringLiteral("Can't Find OptimizedDH.json File"),
                 readFailed);
         return;
     }
     auto joints = std::make_shared<std::map<std::string, DHParam>>();
-    if (!readDHParameters(*joints, path)) {
+    if (!readDHParametersOf(*joints, *document)) {
         failure(QStringLiteral("ERROR"), QStringLiteral("Faild TO Read DH Pa"), readFailed);
         return;
     }
     AverageErrors errors;
-    if (!readAverageErrors(errors, path)) {
+    if (!readAverageErrorsOf(errors, *document)) {
         failure(QStringLiteral("Error"), QStringLiteral("Failed to read error data"), readFailed);
         return;
     }
-    if (!readZeroPoints(common::zeroPointsVec, path)) {
+    // One offset per axis, or the controller would get them on the wrong joints.
+    std::vector<double> zeroPoints;
+    if (!readZeroPointsOf(zeroPoints, *document) || int(zeroPoints.size()) != common::axisNum) {
         failure(QStringLiteral("Error"), QStringLiteral("Failed to read zero position data"),
                 readFailed);
         return;
     }
+    common::zeroPointsVec.swap(zeroPoints);
 
     // Looked up by number: the map's text order would put joint_10 before joint_2.
     common::optimizedDHParamsVec.clear();
@@ -306,8 +337,8 @@ void calibrationWidget::killTool()
 {
     if (!calibProcess)
         return;
-    QPointer<QProcess> process = calibProcess;
-    process->kill();
+    QPointer<ToolProcess> process = calibProcess;
+    process->killGroup();
     process->waitForFinished(killWaitMs);
     // The finished handler normally ran inside the wait and has already released the process.
     if (calibProcess && calibProcess == process) {
@@ -331,6 +362,9 @@ void calibrationWidget::cancelCalibration()
 {
     common::trace() << "User manually canceled calibration";
     stopTimer();
+    // The operator asked for this end: the kill is no failure to report.
+    if (calibProcess)
+        calibProcess->disconnect(this);
     killTool();
     setIdle(QStringLiteral("标定已取消"));
     ui->connectionLabel->setText(QString());

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "filestamp.h"
 #include "lineassembler.h"
 #include "lumoracalibration_global.h"
+#include "outputtail.h"
+#include "toolprocess.h"
 
 #include <QPointer>
 #include <QProcess>
@@ -49,14 +52,18 @@ private:
     explicit calibrationWidget(QWidget* parent = nullptr);
 
     void onProcessError(QProcess::ProcessError error);
+    void onReadyReadStandardError();
     void showOutputLine(const QByteArray& bytes);
     void setIdle(const QString& state);
     void stopTimer();
     void killTool();
 
     Ui::calibrationWidget* ui;
-    QProcess* calibProcess = nullptr;
+    ToolProcess* calibProcess = nullptr;
     QTimer* resultTimer = nullptr;
     bool isCalibrating = false;
     LineAssembler outputLines;
+    OutputTail errorTail;
+    QString jobFileError;   // set by the setup panel while it writes the job file
+    FileStamp resultBefore; // the result file as it was when the tool started
 };

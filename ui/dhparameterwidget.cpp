@@ -124,11 +124,7 @@ void dhparameterWidget::giveupBtnClicked()
 void dhparameterWidget::initTableWithData()
 {
     QGridLayout* table = ui->tableLayout;
-    const int rows = table->rowCount();
-    for (int row = 2; row < rows; ++row) {
-        for (int column = 0; column <= 4; ++column)
-            clearGridCell(table, row, column);
-    }
+    clearGridCells(table, [](int row, int column) { return row >= 2 && column <= 4; });
 
     const QVector<double>& values = common::originalDHParamsVec;
     for (int i = 0; i < common::axisNum; ++i) {

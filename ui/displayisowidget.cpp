@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <utility>
 #include <vector>
@@ -20,6 +21,8 @@
 namespace {
 
 constexpr int resultRows = 5;
+// As long as the calibration tool is given: a task that never ends must not hold the page.
+constexpr int isoTaskLimitMs = 600000;
 constexpr int resultColumns = 4;
 
 const QString captionStart = QStringLiteral("启动ISO");
@@ -31,6 +34,11 @@ const QString doneTitle = QStringLiteral("完成");
 QString toolPath(const char* relative)
 {
     return common::calibrationDir + QLatin1String(relative);
+}
+
+QString resultFilePath()
+{
+    return common::calibrationDir + QLatin1Char('/') + common::optimizedDHFile;
 }
 
 QLabel* makeHeaderLabel(const QString& text)
@@ -95,12 +103,13 @@ displayisowidget::displayisowidget(QWidget* parent)
 
 displayisowidget::~displayisowidget()
 {
-    // A tool still running when the page goes away is stopped rather than orphaned.
-    const QList<QProcess*> processes = findChildren<QProcess*>();
-    for (QProcess* process : processes) {
+    // A tool still running when the page goes away is stopped with its group rather than
+    // orphaned.
+    const QList<ToolProcess*> processes = findChildren<ToolProcess*>();
+    for (ToolProcess* process : processes) {
         process->disconnect(this);
         if (process->state() != QProcess::NotRunning) {
-            process->kill();
+            process->killGroup();
             process->waitForFinished(1000);
         }
     }
@@ -139,14 +148,15 @@ void displayisowidget::refillResultCells(
 
 void displayisowidget::releaseProcess()
 {
-    QProcess* process = std::exchange(isoProcess, nullptr);
+    stopIsoTimer();
+    ToolProcess* process = std::exchange(isoProcess, nullptr);
     if (!process)
         return;
     process->disconnect(this);
     if (process->state() != QProcess::NotRunning) {
         connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), process,
                 &QObject::deleteLater);
-        process->kill();
+        process->killGroup();
         return;
     }
     // Later, not now: this may run inside a handler of the very process.
@@ -169,7 +179,7 @@ bool displayisowidget::startTool(const QString& program,
     releaseProcess();
     outputLines.clear();
 
-    auto* process = new QProcess(this);
+    auto* process = new ToolProcess(this);
     isoProcess = process;
     connect(process, &QProcess::readyReadStandardOutput, this,
             &displayisowidget::onReadyReadStandardOutput);
@@ -179,6 +189,8 @@ bool displayisowidget::startTool(const QString& program,
                 QList<QByteArray> lines = outputLines.feed(process->readAllStandardOutput());
                 lines += outputLines.flush();
                 showRounds(lines);
+                if (isoProcess == process)
+                    stopIsoTimer();
                 onFinished(exitCode, status);
             });
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError) {
@@ -186,6 +198,8 @@ bool displayisowidget::startTool(const QString& program,
                              QStringLiteral("ISO启动失败：") + process->errorString());
     });
     process->setProcessChannelMode(QProcess::SeparateChannels);
+    // Nothing here reads it, and unread it would pile up in the host until the next tool.
+    process->setStandardErrorFile(QProcess::nullDevice());
     process->start(program, {QStringLiteral("--path"), common::calibrationDir},
                    QIODevice::ReadWrite);
     if (!process->waitForStarted(3000)) {
@@ -204,6 +218,7 @@ void displayisowidget::startIso()
     const QString caption = ui->startISO->text();
     if (caption == captionReport) {
         ui->startISO->setEnabled(false);
+        resultsBefore = FileStamp::of(resultFilePath());
         const bool started =
             startTool(toolPath("/iso/scripts/iso_pdf_generate.exe"),
                       [this](int exitCode, QProcess::ExitStatus) { onReportGenerated(exitCode); });
@@ -217,14 +232,19 @@ void displayisowidget::startIso()
                       [this](int exitCode, QProcess::ExitStatus) { onIsoTaskFinished(exitCode); });
         ui->label->clear();
         ui->label_2->clear();
-        if (started)
+        if (started) {
             ui->startISO->setText(captionAbort);
+            isoTimer = new QTimer(this);
+            isoTimer->setSingleShot(true);
+            connect(isoTimer, &QTimer::timeout, this, &displayisowidget::onIsoTimeout);
+            isoTimer->start(isoTaskLimitMs);
+        }
     } else if (isoProcess && isoProcess->state() == QProcess::Running) {
         // The completion callback and the error box run inside these waits; isoProcess is
         // read afresh after each of them.
-        isoProcess->terminate();
+        isoProcess->terminateGroup();
         if (isoProcess && !isoProcess->waitForFinished(1000) && isoProcess) {
-            isoProcess->kill();
+            isoProcess->killGroup();
             isoProcess->waitForFinished(1000);
         }
         releaseProcess();
@@ -232,6 +252,29 @@ void displayisowidget::startIso()
     }
     common::trace() << "startIso"
                     << "[out]";
+}
+
+void displayisowidget::stopIsoTimer()
+{
+    if (!isoTimer)
+        return;
+    isoTimer->stop();
+    isoTimer->deleteLater();
+    isoTimer = nullptr;
+}
+
+void displayisowidget::onIsoTimeout()
+{
+    // Ended quietly: the operator gets this box, not a crash report of a kill they did not ask
+    // for.
+    const QString name = isoProcess ? QFileInfo(isoProcess->program()).fileName() : QString();
+    releaseProcess();
+    ui->startISO->setText(captionStart);
+    ui->startISO->setEnabled(true);
+    QMessageBox::warning(this, errorTitle,
+                         QStringLiteral("%1 运行超时（%2 秒），已终止，请检查外部程序是否正常运行")
+                             .arg(name)
+                             .arg(isoTaskLimitMs / 1000));
 }
 
 void displayisowidget::onIsoTaskFinished(int exitCode)
@@ -257,10 +300,10 @@ void displayisowidget::onReportGenerated(int exitCode)
     }
     QMessageBox::information(this, doneTitle, QStringLiteral("PDF 报告已成功生成。"));
 
+    // Figures the generator did not write are an earlier report's, not this one's.
     std::vector<IsoResult> results;
-    readIsoResults(
-        results,
-        (common::calibrationDir + QLatin1Char('/') + common::optimizedDHFile).toStdString());
+    if (FileStamp::of(resultFilePath()) != resultsBefore)
+        readIsoResults(results, resultFilePath().toStdString());
     refillResultCells([&results](const int& row, const int& column) {
         if (row < 1 || size_t(row - 1) >= results.size())
             return std::string();

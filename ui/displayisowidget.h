@@ -1,7 +1,9 @@
 #pragma once
 
+#include "filestamp.h"
 #include "lineassembler.h"
 #include "lumoracalibration_global.h"
+#include "toolprocess.h"
 
 #include <QPointer>
 #include <QProcess>
@@ -9,6 +11,8 @@
 
 #include <functional>
 #include <string>
+
+class QTimer;
 
 namespace Ui {
 class displayisowidget;
@@ -32,6 +36,7 @@ private slots:
     void saveReport();
     void resetAll();
     void onReadyReadStandardOutput();
+    void onIsoTimeout();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,12 +54,15 @@ private:
     void showRounds(const QList<QByteArray>& lines);
     // Deletes the finished tool now; one that still runs is killed and deleted once it ends.
     void releaseProcess();
+    void stopIsoTimer();
     void onIsoTaskFinished(int exitCode);
     void onReportGenerated(int exitCode);
     void onReportSaved(int exitCode);
     void onResultsDeleted(int exitCode);
 
     Ui::displayisowidget* ui;
-    QProcess* isoProcess = nullptr;
+    ToolProcess* isoProcess = nullptr;
+    QTimer* isoTimer = nullptr; // guards the test task only
+    FileStamp resultsBefore;    // the result file as the report generator found it
     LineAssembler outputLines;
 };

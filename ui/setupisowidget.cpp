@@ -1,6 +1,7 @@
 #include "setupisowidget.h"
 
 #include "common.h"
+#include "datafile.h"
 #include "displayisowidget.h"
 #include "gridcells.h"
 #include "isoconfigmerge.h"
@@ -303,7 +304,8 @@ void setupisowidget::saveFivePoints()
 
     const QString path = common::calibrationDir + QLatin1Char('/') + common::calibInfoFile;
     QFile in(path);
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!isDataFile(QFile::encodeName(path).toStdString()) ||
+        !in.open(QIODevice::ReadOnly | QIODevice::Text)) {
         QMessageBox::warning(nullptr, QStringLiteral("提示"), QStringLiteral("打开文件失败"));
         return;
     }
@@ -324,6 +326,9 @@ void setupisowidget::saveFivePoints()
                          out.write(text) == text.size() && out.flush() && out.commit();
     if (!written) {
         qWarning() << "Cannot open file for writing:" << path;
+        // The operator believes the settings saved unless told otherwise.
+        QMessageBox::warning(nullptr, QStringLiteral("提示"),
+                             QStringLiteral("保存失败：%1\n%2").arg(path, out.errorString()));
         return;
     }
     emit saveAll();

@@ -19,6 +19,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMap>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
 
@@ -39,6 +40,7 @@ const QString paramNames[4] = {QStringLiteral("alpha"), QStringLiteral("a"), QSt
                                QStringLiteral("theta")};
 
 constexpr int firstAxisRow = 2;
+constexpr int maxAxes = 16;
 constexpr int columnCount = 6;
 constexpr int buttonColumn = 5;
 
@@ -146,12 +148,10 @@ void setupWidget::buildHeader()
 void setupWidget::initDHTable()
 {
     QGridLayout* grid = ui->tableLayout;
-    for (int row = firstAxisRow; row < grid->rowCount(); ++row) {
-        for (int column = 0; column < grid->columnCount(); ++column)
-            clearGridCell(grid, row, column);
-    }
+    clearGridCells(grid, [](int row, int) { return row >= firstAxisRow; });
 
-    readDHParams();
+    int valueCount = 0;
+    const bool usable = readDHParams(valueCount);
 
     for (int axis = 0; axis < common::axisNum; ++axis)
         buildAxisRow(axis);
@@ -180,6 +180,15 @@ void setupWidget::initDHTable()
     common::serialNumber = ui->snLineEdit->text();
 
     emit setupWidgetReady();
+
+    // Shown last, so that a refused table leaves the page consistent behind the box.
+    if (!usable) {
+        QMessageBox::warning(nullptr, QStringLiteral("Warning"),
+                             QStringLiteral("控制器返回的DH参数无法使用：%1 个数值"
+                                            "（应为 4 的倍数，最多 %2 个轴），已忽略。")
+                                 .arg(valueCount)
+                                 .arg(maxAxes));
+    }
 }
 
 void setupWidget::buildAxisRow(int axis)
@@ -360,7 +369,7 @@ void setupWidget::resetAll()
                     << "[out]";
 }
 
-void setupWidget::readDHParams()
+bool setupWidget::readDHParams(int& valueCount)
 {
     const QJsonValue answer = tavrin::tavrinInterface().execCommandXServiceData(
         QStringLiteral("factory.get_DH_params_link"), QVariant(QStringLiteral("")));
@@ -369,11 +378,18 @@ void setupWidget::readDHParams()
     const QJsonArray links = dhParamsLinkArray(answer);
     common::trace() << links;
 
+    // A table the page cannot show sensibly (thousands of links take minutes to build) or that
+    // is no whole number of links is refused like an empty answer.
     common::originalDHParamsVec = dhParamsLinkValues(links);
+    valueCount = common::originalDHParamsVec.size();
+    const bool usable = valueCount % 4 == 0 && valueCount / 4 - 1 <= maxAxes;
+    if (!usable)
+        common::originalDHParamsVec.clear();
     common::axisNum = common::originalDHParamsVec.size() / 4 - 1;
 
     common::trace() << "common::originalDHParamsVec : " << common::originalDHParamsVec;
     common::trace() << "common::axisNum : " << common::axisNum;
+    return usable;
 }
 
 void setupWidget::writeIntoJson()
@@ -412,26 +428,31 @@ void setupWidget::writeIntoJson()
     root.insert(QStringLiteral("algorithm_constraints"), constraints);
 
     const QString path = common::calibrationDir + QStringLiteral("/calibInfo.json");
-    // The tool must never run on the job of an earlier calibration.
-    const auto dropStaleJob = [&path] { QFile::remove(path); };
+    // The tool must never run on the job of an earlier calibration: the earlier file goes, and
+    // the runner hears of the failure before it starts the tool.
+    const auto fail = [this, &path](const QString& reason) {
+        QFile::remove(path);
+        emit jobFileFailed(path, reason);
+    };
 
     QDir folder(common::calibrationDir);
     if (!folder.exists() && !folder.mkpath(QStringLiteral("."))) {
-        dropStaleJob();
+        fail(QStringLiteral("cannot create the folder"));
         return;
     }
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        dropStaleJob();
+        fail(file.errorString());
         return;
     }
     // Flushed before the commit: a failure in commit's own flush would go unnoticed and leave
     // a torn file in place.
     if (file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) == -1 || !file.flush() ||
         !file.commit()) {
+        const QString reason = file.errorString();
         file.cancelWriting();
-        dropStaleJob();
+        fail(reason);
         return;
     }
     common::trace() << "Leave writeIntoJson=====================================";

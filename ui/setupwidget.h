@@ -28,6 +28,8 @@ public:
 signals:
     void dhParamsReady();
     void setupWidgetReady();
+    // writeIntoJson() could not leave a job file for the tool; the run must not start.
+    void jobFileFailed(const QString& path, const QString& reason);
 
 public slots:
     void writeIntoJson();
@@ -43,7 +45,8 @@ private:
     explicit setupWidget(QWidget* parent = nullptr);
 
     void initDHTable();
-    void readDHParams();
+    // False when the controller's table was refused (valueCount values); it then reads as empty.
+    bool readDHParams(int& valueCount);
     void buildHeader();
     void buildAxisRow(int axis);
 

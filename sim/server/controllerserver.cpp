@@ -17,6 +17,7 @@ namespace {
 constexpr int maxLineLength = 4 * 1024 * 1024;
 
 const QString identityName = QStringLiteral("identity");
+const int admissionMs = 5000;
 
 bool matches(const QString& pattern, const QString& name)
 {
@@ -127,11 +128,21 @@ void ControllerServer::acceptClients()
             next->deleteLater();
             continue;
         }
-        if (client)
-            dropClient(false);
+        if (client) {
+            refuse(next, QStringLiteral("another client is connected"));
+            continue;
+        }
         client = next;
         ++accepted;
         inbox.clear();
+        admitted = token.isEmpty();
+        // A client that never names the token must not hold the one place for good.
+        if (!admitted) {
+            QTimer::singleShot(admissionMs, next, [this, next] {
+                if (client == next && !admitted)
+                    turnAwayClient(QStringLiteral("no token in time"));
+            });
+        }
         next->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(next, &QTcpSocket::readyRead, this, &ControllerServer::readClient);
         connect(next, &QTcpSocket::disconnected, this, [this, next] {
@@ -160,13 +171,20 @@ void ControllerServer::readClient()
 void ControllerServer::handleRequest(const QByteArray& line)
 {
     const QJsonDocument document = QJsonDocument::fromJson(line);
+    const QJsonObject request = document.object();
+    const QString op = request.value(QStringLiteral("op")).toString();
+    if (!admitted) {
+        if (!admits(op, request)) {
+            turnAwayClient(QStringLiteral("wrong or missing token"));
+            return;
+        }
+        admitted = true;
+    }
     if (!document.isObject())
         return;
-    const QJsonObject request = document.object();
     const QJsonValue id = request.value(QStringLiteral("id"));
     if (!id.isDouble())
         return;
-    const QString op = request.value(QStringLiteral("op")).toString();
 
     // Control requests are never subject to the faults they set.
     if (op == QLatin1String("fault")) {
@@ -251,6 +269,42 @@ void ControllerServer::dropClient(bool graceful)
         old->deleteLater();
     else
         connect(old, &QTcpSocket::disconnected, old, &QObject::deleteLater);
+}
+
+bool ControllerServer::admits(const QString& op, const QJsonObject& request) const
+{
+    if (op != identityName)
+        return false;
+    // Compared in full whatever differs, so the time taken tells nothing about the token.
+    const QByteArray expected = token.toUtf8();
+    const QByteArray given = request.value(QStringLiteral("token")).toString().toUtf8();
+    int difference = expected.size() ^ given.size();
+    for (int i = 0; i < expected.size(); ++i)
+        difference |= expected.at(i) ^ (i < given.size() ? given.at(i) : 0);
+    return difference == 0;
+}
+
+void ControllerServer::turnAwayClient(const QString& reason)
+{
+    QTcpSocket* turnedAway = client;
+    client = nullptr;
+    inbox.clear();
+    if (!turnedAway)
+        return;
+    turnedAway->disconnect(this);
+    refuse(turnedAway, reason);
+}
+
+void ControllerServer::refuse(QTcpSocket* socket, const QString& reason)
+{
+    socket->write(toLine({{QStringLiteral("event"), QStringLiteral("refused")},
+                          {QStringLiteral("reason"), reason}}));
+    socket->flush();
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        socket->deleteLater();
+    else
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
 }
 
 void ControllerServer::onLinkConnected()

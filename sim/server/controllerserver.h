@@ -32,9 +32,11 @@ struct ServerFaults
     QJsonObject toJson() const;
 };
 
-// Serves any controller link over TCP, to one client at a time: a new client replaces the one
-// before. Each line is one JSON object.
-//   request: {"id": n, "op": "identity"}
+// Serves any controller link over TCP, to one client at a time: while a client is connected, a
+// newcomer is told so and closed (a script knocking every second must not break a session). With
+// a token set, a client is served only once its identity request carries that token. Each line
+// is one JSON object.
+//   request: {"id": n, "op": "identity"}, {"id": n, "op": "identity", "token": t}
 //            {"id": n, "op": "serviceData", "key": k}
 //            {"id": n, "op": "execCommand", "command": c, "argument": a}
 //            {"id": n, "op": "fullCommand", "command": c, "params": p, "timeout": t}
@@ -42,6 +44,8 @@ struct ServerFaults
 //   reply:   {"id": n, "value": v}, or {"id": n, "undefined": true} for an Undefined answer
 //   notice:  {"event": "disconnected", "expected": b} just before the server closes because the
 //            controller went away
+//            {"event": "refused", "reason": r} just before the server closes a client it does not
+//            serve (another client is connected, or the token is missing or wrong)
 // A missing "params" is an Undefined value. The identity value is {"ip", "type", "model"}.
 // While the controller is away the server does not listen, so clients are refused until it is
 // back.
@@ -63,6 +67,10 @@ public:
     // Clients taken since the start (refused ones not counted).
     int acceptedClients() const { return accepted; }
 
+    // Clients must identify with this token before anything else is answered; empty: any
+    // client is served.
+    void setToken(const QString& secret) { token = secret; }
+
     void setFaults(const ServerFaults& newFaults) { faults = newFaults; }
     ServerFaults currentFaults() const { return faults; }
 
@@ -73,6 +81,9 @@ private:
     QJsonValue answer(const QString& op, const QJsonObject& request);
     void deliver(QByteArray line, bool dropAfterwards);
     void dropClient(bool graceful);
+    void refuse(QTcpSocket* socket, const QString& reason);
+    void turnAwayClient(const QString& reason);
+    bool admits(const QString& op, const QJsonObject& request) const;
     void onLinkConnected();
     void onLinkDisconnected(bool expected);
 
@@ -81,6 +92,8 @@ private:
     QPointer<QTcpSocket> client;
     QByteArray inbox;
     ServerFaults faults;
+    QString token;
+    bool admitted = false;
     QHostAddress address;
     quint16 port = 0;
     bool listenWanted = false;

@@ -58,8 +58,13 @@ int main(int argc, char** argv)
     const QCommandLineOption failOption(QStringLiteral("fail"),
                                         QStringLiteral("Answer this request {\"success\": false}."),
                                         QStringLiteral("name"));
+    const QCommandLineOption tokenOption(
+        QStringLiteral("token"),
+        QStringLiteral("Serve only a client whose identity request carries this token (default: "
+                       "the environment variable ROBOT_CONTROLLER_TOKEN)."),
+        QStringLiteral("secret"));
     parser.addOptions({portOption, stateOption, rebootOption, delayOption, dropBeforeOption,
-                       dropAfterOption, garbageOption, failOption});
+                       dropAfterOption, garbageOption, failOption, tokenOption});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -101,6 +106,12 @@ int main(int argc, char** argv)
 
     sim::ControllerServer server(controller.get());
     server.setFaults(faults);
+    const QString token = parser.isSet(tokenOption)
+                              ? parser.value(tokenOption)
+                              : qEnvironmentVariable("ROBOT_CONTROLLER_TOKEN");
+    server.setToken(token);
+    if (token.isEmpty())
+        err << "robot-controller-sim: no token set: any local process can drive this controller\n";
     if (!server.listen(QHostAddress::LocalHost, quint16(port))) {
         err << "robot-controller-sim: cannot listen on port " << port << ": "
             << server.errorString() << '\n';

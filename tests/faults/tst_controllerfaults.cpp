@@ -215,6 +215,7 @@ QStringList TestControllerFaults::expectedTrail(const QString& failedStage) cons
                              .arg(4 * axes)),
         line("前置检查",
              QStringLiteral("层=优化DH参数数量 结果=通过 期望=%1 实际=%1").arg(4 * axes)),
+        line("前置检查", QStringLiteral("层=零点数量 结果=通过 期望=%1 实际=%1").arg(axes)),
         line("前置检查", "层=数值有效性 结果=通过 原因=检查DH参数和零点中的NaN/Inf"),
         line("数据组装",
              QStringLiteral("DH参数已组装 数量=%1 内容=%2").arg(dhCount).arg(compact(dh))),

@@ -144,8 +144,8 @@ void TestToolFaults::calibrationTool_data()
         << started + "kill -SEGV $$" << false << QStringList{"ERROR: ERROR: 11"} << failed
         << "采集进度：3 / 9";
     QTest::addRow("ten megabytes on one line, then success")
-        << started + flood + "printf '\\n[PROGRESS] 9/9\\n'\nexit 0" << false << QStringList{}
-        << "请检查右侧数据并应用参数"
+        << started + flood + "printf '\\n[PROGRESS] 9/9\\n'\ntouch \"$2/optimized_dh.json\"\nexit 0"
+        << false << QStringList{} << "请检查右侧数据并应用参数"
         << "优化完成";
     // Output already shown is not repeated in the box.
     QTest::addRow("ten megabytes on one line, then failure")

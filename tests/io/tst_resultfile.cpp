@@ -341,10 +341,10 @@ void TestResultFile::zeroPoints_data()
     QTest::addColumn<QByteArray>("points");
     QTest::addColumn<QString>("expected");
 
-    QTest::addRow("numbers among others") << QByteArray("[0.1, \"x\", null, 2]") << "0.1,2";
+    QTest::addRow("numbers among others") << QByteArray("[0.1, \"x\", null, 2]") << "false";
     QTest::addRow("empty") << QByteArray("[]") << QString();
-    QTest::addRow("booleans skipped") << QByteArray("[true, false, 1]") << "1";
-    QTest::addRow("containers skipped") << QByteArray("[[1], {\"a\": 2}, 3]") << "3";
+    QTest::addRow("booleans refused") << QByteArray("[true, false, 1]") << "false";
+    QTest::addRow("containers refused") << QByteArray("[[1], {\"a\": 2}, 3]") << "false";
     QTest::addRow("number forms") << QByteArray(
                                          "[-1e-3, 1E2, 18446744073709551615, -9223372036854775808]")
                                   << "-0.001,100,1.84467440737096e+19,-9.22337203685478e+18";

@@ -581,7 +581,8 @@ void TestSetupIsoWidget::failedWriteKeepsJobFile()
     std::signal(SIGXFSZ, previousHandler);
 
     QCOMPARE(saved.count(), 0);
-    QCOMPARE(answerer->count(), 0);
+    QCOMPARE(answerer->count(), 1);
+    QVERIFY(answerer->last().text.startsWith(QStringLiteral("保存失败：") + jobPath()));
     QCOMPARE(readTextFile(jobPath()), job);
     QCOMPARE(QDir(root->path()).entryList(QDir::Files), QStringList{"calibInfo.json"});
 #else

@@ -123,7 +123,7 @@ void TestCalibInfo::readDHParams_data()
         << QByteArray(R"({"data":{"DH_PARAMS_LINK":["1.5",true,null,{"x":1},[2],-3.25,0,7e2]}})")
         << QVector<double>{0, 0, 0, 0, 0, -3.25, 0, 700} << 1;
     QTest::addRow("three values") << QByteArray(R"({"data":{"DH_PARAMS_LINK":[1,2,3]}})")
-                                  << QVector<double>{1, 2, 3} << -1;
+                                  << QVector<double>{} << -1;
     QTest::addRow("one link") << QByteArray(R"({"data":{"DH_PARAMS_LINK":[1,2,3,4]}})")
                               << QVector<double>{1, 2, 3, 4} << 0;
     QVector<double> partial;
@@ -132,10 +132,10 @@ void TestCalibInfo::readDHParams_data()
     QJsonArray partialJson;
     for (double v : partial)
         partialJson.append(v);
-    QTest::addRow("27 values truncate to 5 axes")
+    QTest::addRow("27 values refused")
         << QJsonDocument(QJsonObject{{"data", QJsonObject{{"DH_PARAMS_LINK", partialJson}}}})
                .toJson(QJsonDocument::Compact)
-        << partial << 5;
+        << QVector<double>{} << -1;
 }
 
 void TestCalibInfo::readDHParams()

@@ -114,7 +114,7 @@ void TestSetupWidget::rebuild_data()
                             << "全选" << all;
     QTest::addRow("0 axes") << 4 << 0 << ""
                             << "" << none;
-    QTest::addRow("-1 axes") << 3 << -1 << ""
+    QTest::addRow("-1 axes") << 0 << -1 << ""
                              << "" << none;
 }
 
