@@ -1,26 +1,43 @@
 #pragma once
 
-#include <QList>
 #include <QMutex>
 #include <QStringList>
 #include <qflog.h>
 
 namespace lumora::test {
 
-// Records every trace record written while it lives.
+// Records every trace record written while it lives, from any thread.
 class TraceCapture
 {
 public:
-    TraceCapture();
-    ~TraceCapture();
+    TraceCapture()
+    {
+        tavrin::QFLog::setObserver([this](const auto& record) { add(record); });
+    }
+    ~TraceCapture() { tavrin::QFLog::setObserver(nullptr); }
 
-    QList<tavrin::QFLog::Record> records() const;
+    QList<tavrin::QFLog::Record> records() const
+    {
+        QMutexLocker lock(&mutex);
+        return seen;
+    }
     // The text of every record, in order.
-    QStringList lines() const;
+    QStringList lines() const
+    {
+        QStringList out;
+        for (const tavrin::QFLog::Record& record : records())
+            out << record.text;
+        return out;
+    }
     bool contains(const QString& text) const { return lines().contains(text); }
-    void clear();
 
 private:
+    void add(const tavrin::QFLog::Record& record)
+    {
+        QMutexLocker lock(&mutex);
+        seen << record;
+    }
+
     mutable QMutex mutex;
     QList<tavrin::QFLog::Record> seen;
 };
