@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <thread>
 
 using namespace lumora::test;
 
@@ -290,7 +291,7 @@ private slots:
         QTest::addRow("object") << R"([{"msg": "完成", "code": 0}]|{"code":0,"msg":"完成"})";
         QTest::addRow("array") << R"([["a", null]]|["a",null])";
         QTest::addRow("fifteen digits") << "[0.30000000000000004]|0.3";
-        QTest::addRow("large") << "[1e20]|1e+20";
+        QTest::addRow("seven digits") << "[1234567.5]|1234567.5";
         QTest::addRow("string kept raw") << "[\"失败 \\\"x\\\"\"]|失败 \"x\"";
         QTest::addRow("false") << "[false]|false";
         QTest::addRow("null") << "[null]|null";
@@ -307,37 +308,25 @@ private slots:
 
     void auditLine_data()
     {
-        QTest::addColumn<QString>("tag");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("error");
-        QTest::addRow("refused") << "被拒绝"
-                                 << "原因=x" << true;
-        QTest::addRow("exception") << "异常"
-                                   << "" << true;
-        QTest::addRow("numeric anomaly") << "数值异常"
-                                         << "事件=NaN" << false;
-        QTest::addRow("failure verdict") << "外部下发"
-                                         << "实际=失败 响应=null" << true;
-        QTest::addRow("success verdict") << "外部下发"
-                                         << "实际=成功 响应=true" << false;
-        QTest::addRow("failure word first") << "输入到达"
-                                            << "失败" << true;
-        QTest::addRow("refused check") << "前置检查"
-                                       << "结果=拒绝" << false;
-        QTest::addRow("tag with a blank") << "被拒绝 "
-                                          << "x" << false;
-        QTest::addRow("tag containing the word") << "严重异常"
-                                                 << "x" << false;
-        QTest::addRow("percent signs") << "%1"
-                                       << "参数=%2 %L3 100%" << false;
+        QTest::addColumn<QString>("line"); // tag, message; "!" when it belongs in the error file
+        QTest::addRow("refused") << "被拒绝|原因=x!";
+        QTest::addRow("exception") << "异常|!";
+        QTest::addRow("numeric anomaly") << "数值异常|事件=NaN";
+        QTest::addRow("failure verdict") << "外部下发|实际=失败 响应=null!";
+        QTest::addRow("success verdict") << "外部下发|实际=成功 响应=true";
+        QTest::addRow("failure word first") << "输入到达|失败!";
+        QTest::addRow("refused check") << "前置检查|结果=拒绝";
+        QTest::addRow("tag with a blank") << "被拒绝 |x";
+        QTest::addRow("tag containing the word") << "严重异常|x";
+        QTest::addRow("percent signs") << "%1|参数=%2 %L3 100%";
     }
 
     // One line per record in the day's audit file, failures also in the error file.
     void auditLine()
     {
-        QFETCH(QString, tag);
-        QFETCH(QString, message);
-        QFETCH(bool, error);
+        QFETCH(QString, line);
+        const bool error = line.endsWith('!');
+        const QString tag = line.section('|', 0, 0), message = line.section('|', 1).remove('!');
         Apply fx;
         TraceCapture trace;
         writeAuditLog("p000042", tag, message);
@@ -346,6 +335,27 @@ private slots:
         QCOMPARE(readTextFile(auditFilePath(moment.date())), text.toUtf8() + "\n");
         QCOMPARE(logLines(errorFilePath(moment.date())), error ? QStringList{text} : QStringList());
         QCOMPARE(trace.lines(), QStringList{text});
+    }
+
+    // Threads writing at once leave every line whole, and the error file holds the failure
+    // lines in the audit file's order.
+    void concurrentWriters()
+    {
+        Apply fx;
+        std::vector<std::thread> writers;
+        for (int t = 0; t < 4; ++t)
+            writers.emplace_back([t] {
+                for (int n = 0; n < 1000; ++n)
+                    writeAuditLog(
+                        "p000001", "外部下发",
+                        QString("%1 %2 实际=%3 ").arg(t).arg(n).arg(n % 3 ? "成功" : "失败") +
+                            QString(200, 'x'));
+            });
+        for (std::thread& writer : writers)
+            writer.join();
+        const QStringList audit = logLines(auditFilePath(moment.date()));
+        QCOMPARE(audit.filter(QRegularExpression(" 实际=..? x{200}$")).size(), 4000);
+        QCOMPARE(logLines(errorFilePath(moment.date())), audit.filter("实际=失败"));
     }
 };
 

@@ -5,7 +5,6 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QDoubleValidator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,30 +14,21 @@ using namespace lumora::test;
 
 namespace {
 
-setupisowidget* setupPanel()
-{
-    return setupisowidget::instance();
-}
-displayisowidget* runPanel()
-{
-    return displayisowidget::instance();
-}
-QGridLayout* grid(QWidget* panel, const char* name)
-{
+const auto setupPanel = [] { return setupisowidget::instance(); };
+const auto runPanel = [] { return displayisowidget::instance(); };
+const auto grid = [](QWidget* panel, const char* name) {
     return panel->findChild<QGridLayout*>(name);
-}
-QString text(QWidget* panel, const char* name)
-{
+};
+const auto text = [](QWidget* panel, const char* name) {
     return textOf(panel->findChild<QWidget*>(name));
-}
-QCheckBox* modeBox(const char* layout)
-{
+};
+const auto modeBox = [](const char* layout) {
     return qobject_cast<QCheckBox*>(cellWidget(grid(setupPanel(), layout), 0, 1));
-}
-QLineEdit* customEdit(int row, int column)
-{
-    return qobject_cast<QLineEdit*>(cellWidget(grid(setupPanel(), "customizeLayout"), row, column));
-}
+};
+const auto customEdit = [](int k) {
+    return qobject_cast<QLineEdit*>(
+        cellWidget(grid(setupPanel(), "customizeLayout"), k / 6 + 1, k % 6 + 1));
+};
 // The cells of a grid row from column 1 to last, separated by blanks.
 QString gridRow(QGridLayout* grid, int row, int last)
 {
@@ -50,15 +40,16 @@ QString gridRow(QGridLayout* grid, int row, int last)
 void fillCustomEdits()
 {
     for (int k = 0; k < 30; ++k)
-        customEdit(k / 6 + 1, k % 6 + 1)->setText(QString("%1.%2").arg(k / 6 + 1).arg(k % 6 + 1));
+        customEdit(k)->setText(QString("%1.%2").arg(k / 6 + 1).arg(k % 6 + 1));
 }
-QByteArray resultsFile(int entries)
+QString resultsFile(int entries)
 {
-    QJsonArray items;
+    QStringList items;
     for (int i = 1; i <= entries; ++i)
-        items.append(QJsonObject{
-            {"Accuracy", i + 0.1234}, {"Repeatability", 0.5}, {"RMS", i}, {"StdDev", 4e-7}});
-    return QJsonDocument(QJsonObject{{"iso_results", items}}).toJson();
+        items << QString(
+                     R"({"Accuracy": %1.1234, "Repeatability": 0.5, "RMS": %1, "StdDev": 4e-7})")
+                     .arg(i);
+    return R"({"iso_results": [)" + items.join(',') + "]}\n";
 }
 
 // The run panel: start caption, whether start, save and give up are enabled and a tool runs,
@@ -105,22 +96,25 @@ QString drive(WidgetFixture& fx, const QString& steps)
 }
 
 // Tools that note their arguments: the test task prints rounds, the report generator writes
-// five results; one of them (named by its file) may behave otherwise, be "missing" or be a
-// file that cannot start ("noexec").
+// five results; one of them ("task", "report", "copy", "remove") may behave otherwise, be
+// "missing" or be a file that cannot start ("noexec").
 void tools(const WidgetFixture& fx, const QString& special = {}, const QString& body = {})
 {
     const QString root = fx.dir.path();
-    const QMap<QString, QString> bodies{
-        {isoTaskPath(root), "printf '[ROUND] 01/10\\n  [ROUND] 03/10  \\nnoise\\n'"},
-        {isoReportPath(root), "cat > \"$2/optimized_dh.json\" <<'EOF'\n" + resultsFile(5) + "EOF"},
-        {isoCopyPath(root), "exit 0"},
-        {isoDeletePath(root), "exit 0"}};
-    for (auto it = bodies.begin(); it != bodies.end(); ++it) {
-        const QString script = it.key().endsWith(special) && !special.isEmpty() ? body : it.value();
-        if (script == "noexec")
-            writeTextFile(it.key(), "#!/bin/sh\nexit 0\n");
-        else if (script != "missing")
-            writeFakeTool(it.key(), "echo \"$@\" >> '" + fx.path("args") + "'\n" + script);
+    const QMap<QString, QString> paths{{"task", isoTaskPath(root)},
+                                       {"report", isoReportPath(root)},
+                                       {"copy", isoCopyPath(root)},
+                                       {"remove", isoDeletePath(root)}};
+    QMap<QString, QString> bodies{
+        {"task", "printf '[ROUND] 01/10\\n  [ROUND] 03/10  \\nnoise\\n'"},
+        {"report", "cat > \"$2/optimized_dh.json\" <<'EOF'\n" + resultsFile(5) + "EOF"}};
+    bodies[special] = body;
+    for (const QString& name : paths.keys()) {
+        if (bodies.value(name) == "noexec")
+            writeTextFile(paths[name], "#!/bin/sh\nexit 0\n");
+        else if (bodies.value(name) != "missing")
+            writeFakeTool(paths[name],
+                          "echo \"$@\" >> '" + fx.path("args") + "'\n" + bodies.value(name));
     }
     runPanel()->startBtnEnable();
 }
@@ -218,60 +212,52 @@ private slots:
 
     void modes_data()
     {
-        QTest::addColumn<QString>("clicks"); // D: default box, C: custom box
-        QTest::addColumn<QString>("state");  // the mode, custom fields on, defaults copied
-        QTest::addRow("default while checked") << "D"
-                                               << "custom on copied";
-        QTest::addRow("custom") << "C"
-                                << "custom on kept";
-        QTest::addRow("custom twice") << "CC"
-                                      << "default off kept";
-        QTest::addRow("default twice") << "DD"
-                                       << "default off copied";
-        QTest::addRow("custom, then default") << "CD"
-                                              << "default off copied";
+        QTest::addColumn<QString>("clicks"); // D: default box, C: custom box; then the mode,
+                                             // custom fields on, defaults copied
+        QTest::addRow("default while checked") << "D|custom on copied";
+        QTest::addRow("custom") << "C|custom on kept";
+        QTest::addRow("custom twice") << "CC|default off kept";
+        QTest::addRow("default twice") << "DD|default off copied";
+        QTest::addRow("custom, then default") << "CD|default off copied";
     }
 
     void modes()
     {
         QFETCH(QString, clicks);
-        QFETCH(QString, state);
         WidgetFixture fx;
         common::defaultIsoPoses = {{1, 2, 3, 4, 5, 6}};
         runPanel()->startBtnEnable();
         QSignalSpy changed(setupPanel(), &setupisowidget::isChanged);
-        for (QChar click : clicks)
+        for (QChar click : clicks.section('|', 0, 0))
             modeBox(click == 'D' ? "defaultLayout" : "customizeLayout")->click();
         int enabled = 0;
         for (int k = 0; k < 30; ++k)
-            enabled += customEdit(k / 6 + 1, k % 6 + 1)->isEnabled();
-        QCOMPARE(modeBox("defaultLayout")->isChecked(), !modeBox("customizeLayout")->isChecked());
-        QCOMPARE(QString(modeBox("defaultLayout")->isChecked() ? "default" : "custom") +
-                     (enabled == 30 ? " on"
-                      : enabled     ? " some"
-                                    : " off") +
+            enabled += customEdit(k)->isEnabled();
+        const bool byDefault = modeBox("defaultLayout")->isChecked();
+        QCOMPARE(byDefault, !modeBox("customizeLayout")->isChecked());
+        QCOMPARE(QString(byDefault ? "default" : "custom") +
+                     (enabled ? enabled == 30 ? " on" : " some" : " off") +
                      (common::isoPoses == common::defaultIsoPoses ? " copied" : " kept"),
-                 state);
-        QCOMPARE(changed.count(), clicks.size());
+                 clicks.section('|', 1));
+        QCOMPARE(changed.count(), clicks.indexOf('|'));
         QVERIFY(!fx.button("startISO")->isEnabled());
     }
 
     void save_data()
     {
         QTest::addColumn<Save>("row");
+        const auto row = [](const char* name, const Save& r) { QTest::addRow("%s", name) << r; };
         const QString job = R"({"ip": "10.0.0.1", "zeta": [1]})",
                       missing = "Warning: Please input parameters";
-        QTest::addRow("default poses") << Save{job, "reports", "", "12", "12", ""};
-        QTest::addRow("sample count beyond 30") << Save{job, "reports", "", "456", "45!", ""};
-        QTest::addRow("sample count emptied") << Save{job, "reports", "", "", "!", ""};
-        QTest::addRow("no report folder") << Save{job, "", "", "7", "7", missing};
-        QTest::addRow("job file absent")
-            << Save{"absent", "reports", "", "7", "7", "提示: 打开文件失败"};
-        QTest::addRow("job not JSON")
-            << Save{R"({"ip": )", "reports", "", "7", "7", "提示: 文件转为json失败"};
-        QTest::addRow("custom, lone minus is 0") << Save{job, "reports", "2 3 -", "7", "7", ""};
-        QTest::addRow("custom, P3 field empty") << Save{job, "reports", "3 2 ", "7", "7", missing};
-        QTest::addRow("write fails") << Save{job, "reports", "", "7", "7", "limit"};
+        row("default poses", {job, "reports", "", "12", "12", ""});
+        row("sample count beyond 30", {job, "reports", "", "315", "31!", ""});
+        row("sample count emptied", {job, "reports", "", "", "!", ""});
+        row("no report folder", {job, "", "", "7", "7", missing});
+        row("job file absent", {"absent", "reports", "", "7", "7", "提示: 打开文件失败"});
+        row("job not JSON", {R"({"ip": )", "reports", "", "7", "7", "提示: 文件转为json失败"});
+        row("custom, lone minus is 0", {job, "reports", "2 3 -", "7", "7", ""});
+        row("custom, P3 field empty", {job, "reports", "3 2 ", "7", "7", missing});
+        row("write fails", {job, "reports", "", "7", "7", "limit"});
     }
 
     // A save merges the settings into the job file and lets the run start; anything missing or
@@ -294,8 +280,11 @@ private slots:
         QCOMPARE(common::sampleTimes, sample->text().toInt());
         const QString folder = row.folder.isEmpty() ? "" : fx.path(row.folder);
         QDir().mkpath(folder);
+        // A cancelled choice afterwards keeps the folder.
         fx.answerer.queueFolder(folder);
+        fx.answerer.queueFolder(QString());
         runPanel()->startBtnEnable();
+        fx.button("selectPathBtn")->click();
         fx.button("selectPathBtn")->click();
         QCOMPARE(fx.text("pathLabel") + "|" + common::isoReportPath, folder + "|" + folder);
         QVERIFY(!fx.button("startISO")->isEnabled());
@@ -303,7 +292,7 @@ private slots:
         if (field.size() == 3) {
             modeBox("customizeLayout")->click();
             fillCustomEdits();
-            customEdit(field[0].toInt(), field[1].toInt())->setText(field[2]);
+            customEdit(field[0].toInt() * 6 + field[1].toInt() - 7)->setText(field[2]);
         }
         fx.answerer.clear();
         if (row.boxes == "limit")
@@ -341,81 +330,61 @@ private slots:
         WidgetFixture fx;
         modeBox("customizeLayout")->click();
         fillCustomEdits();
-        QLineEdit* old = customEdit(1, 1);
+        QLineEdit* old = customEdit(0);
         common::isoPoses = {{1, 2}};
         QSignalSpy changed(setupPanel(), &setupisowidget::isChanged);
         qobject_cast<QPushButton*>(cellWidget(grid(setupPanel(), "customizeLayout"), 0, 5))
             ->click();
         QVERIFY(modeBox("defaultLayout")->isChecked() && !modeBox("customizeLayout")->isChecked());
-        QVERIFY(customEdit(1, 1) != old && common::isoPoses.isEmpty() && changed.isEmpty());
-        for (int k = 0; k < 30; ++k) {
-            QLineEdit* edit = customEdit(k / 6 + 1, k % 6 + 1);
-            auto* validator = qobject_cast<const QDoubleValidator*>(edit->validator());
-            QVERIFY(edit->text().isEmpty() && !edit->isEnabled() && validator->decimals() == 6);
-            QCOMPARE(edit->placeholderText(), QString("输入值%1").arg(k % 6 + 1));
-        }
+        QVERIFY(customEdit(0) != old && common::isoPoses.isEmpty() && changed.isEmpty());
+        for (int k = 0; k < 30; ++k)
+            QVERIFY(customEdit(k)->text().isEmpty() && !customEdit(k)->isEnabled());
         // The fresh fields are the ones custom mode switches on.
         modeBox("customizeLayout")->click();
-        QVERIFY(customEdit(5, 6)->isEnabled());
+        QVERIFY(customEdit(29)->isEnabled());
     }
 
     void run_data()
     {
         QTest::addColumn<Session>("row");
+        const auto row = [](const char* name, const Session& r) { QTest::addRow("%s", name) << r; };
         const QString round = "采集进度：03 / 10", taskDone = "完成: ISO 校准任务已成功完成。";
         const QString question = "|提示: 是否放弃iso结果？",
                       done = taskDone + "|完成: PDF 报告已成功生成。";
         const QString reported = "启动ISO|011|" + round + "|1.123400";
         const QString stopped = "启动ISO|100|采集进度：02 / 10|",
                       failed = "|错误: ISO启动失败：*|错误: ISO 任务失败，退出码：*";
-        QTest::addRow("full cycle")
-            << Session{"", "", "s.w.s.w.rw.",
-                       "中止运行ISO|100r||;生成报告|100|" + round + "|;生成报告|000r|" + round +
-                           "|;" + reported + ";启动ISO|000|" + round + "|",
-                       done + "|完成: PDF 报告已保存成功。"};
-        QTest::addRow("round, blanks around")
-            << Session{"runIsoTask.exe", "printf 'x [ROUND]  4 /  9 y\\r\\n'", "sw.",
-                       "生成报告|100|采集进度：4 / 9|", taskDone};
-        QTest::addRow("round split across reads")
-            << Session{"runIsoTask.exe", "printf '[ROUND] 1'\nsleep 0.3\nprintf '2/20\\n'", "sw.",
-                       "生成报告|100|采集进度：12 / 20|", taskDone};
-        QTest::addRow("round without line feed")
-            << Session{"runIsoTask.exe", "printf '[ROUND] 5/6'", "sw.",
-                       "生成报告|100|采集进度：5 / 6|", taskDone};
-        QTest::addRow("no round line")
-            << Session{"runIsoTask.exe", "printf 'progress 5/6\\n[ROUND] /6\\n'", "sw.",
-                       "生成报告|100||", taskDone};
-        QTest::addRow("task fails") << Session{"runIsoTask.exe", "exit 7", "sw.", "启动ISO|100||",
-                                               "错误: ISO 任务失败，退出码：7"};
-        QTest::addRow("report fails")
-            << Session{"iso_pdf_generate.exe", "exit 3", "swsw.", "启动ISO|100|" + round + "|",
-                       taskDone + "|错误: 报告生成失败，退出码：3"};
-        QTest::addRow("save fails")
-            << Session{"copy_calib_iso_results.exe", "exit 2", "swswrw.",
-                       "启动ISO|011|" + round + "|", done + "|错误: 报告保存失败，退出码：2"};
-        QTest::addRow("give up cancelled") << Session{"", "", "swswcw.", reported, done + question};
-        QTest::addRow("given up") << Session{"", "", "swswgw.", "启动ISO|001|" + round + "|",
-                                             done + question + "|完成: 结果已删除"};
-        QTest::addRow("remover fails") << Session{
-            "delet_calib_iso_results.exe", "exit 4", "swswgw.", "启动ISO|011|" + round + "|",
-            done + question + "|错误: 结果删除失败，退出码：4"};
-        QTest::addRow("task missing")
-            << Session{"runIsoTask.exe", "missing", "sw.", "启动ISO|100||",
-                       "错误: runIsoTask.exe 不存在，请检查路径！"};
-        QTest::addRow("report missing")
-            << Session{"iso_pdf_generate.exe", "missing", "swsw.", "启动ISO|100|" + round + "|",
-                       taskDone + "|错误: iso_pdf_generate.exe 不存在，请检查路径！"};
-        QTest::addRow("task cannot start")
-            << Session{"runIsoTask.exe", "noexec", "sw.", "启动ISO|100||",
-                       "错误: ISO启动失败：*|错误: runIsoTask.exe 启动超时！"};
-        QTest::addRow("one tool at a time")
-            << Session{"runIsoTask.exe", "printf '[ROUND] 02/10\\n'\nexec sleep 30", "sWS.s.w.",
-                       "中止运行ISO|100r|采集进度：02 / 10|;" + stopped + ";" + stopped,
-                       "提示: 任务已在运行中，请稍候..." + failed};
-        QTest::addRow("abort, terminate ignored")
-            << Session{"runIsoTask.exe",
-                       "trap '' TERM\nprintf '[ROUND] 02/10\\n'\nwhile :; do sleep 0.05; done",
-                       "sWs.w.", stopped + ";" + stopped, failed.mid(1)};
+        row("full cycle", {"", "", "s.w.s.w.rw.",
+                           "中止运行ISO|100r||;生成报告|100|" + round + "|;生成报告|000r|" + round +
+                               "|;" + reported + ";启动ISO|000|" + round + "|",
+                           done + "|完成: PDF 报告已保存成功。"});
+        row("round, blanks around", {"task", "printf 'x [ROUND]  4 /  9 y\\r\\n'", "sw.",
+                                     "生成报告|100|采集进度：4 / 9|", taskDone});
+        row("round split across reads", {"task", "printf '[ROUND] 1'\nsleep 0.3\nprintf '2/20\\n'",
+                                         "sw.", "生成报告|100|采集进度：12 / 20|", taskDone});
+        row("round without line feed",
+            {"task", "printf '[ROUND] 5/6'", "sw.", "生成报告|100|采集进度：5 / 6|", taskDone});
+        row("no round line",
+            {"task", "printf 'progress 5/6\\n[ROUND] /6\\n'", "sw.", "生成报告|100||", taskDone});
+        row("save fails", {"copy", "exit 2", "swswrw.", "启动ISO|011|" + round + "|",
+                           done + "|错误: 报告保存失败，退出码：2"});
+        row("give up cancelled", {"", "", "swswcw.", reported, done + question});
+        row("given up", {"", "", "swswgw.", "启动ISO|001|" + round + "|",
+                         done + question + "|完成: 结果已删除"});
+        row("remover fails", {"remove", "exit 4", "swswgw.", "启动ISO|011|" + round + "|",
+                              done + question + "|错误: 结果删除失败，退出码：4"});
+        row("task missing", {"task", "missing", "sw.", "启动ISO|100||",
+                             "错误: runIsoTask.exe 不存在，请检查路径！"});
+        row("report missing", {"report", "missing", "swsw.", "启动ISO|100|" + round + "|",
+                               taskDone + "|错误: iso_pdf_generate.exe 不存在，请检查路径！"});
+        row("task cannot start", {"task", "noexec", "sw.", "启动ISO|100||",
+                                  "错误: ISO启动失败：*|错误: runIsoTask.exe 启动超时！"});
+        row("one tool at a time", {"task", "printf '[ROUND] 02/10\\n'\nexec sleep 30", "sWS.s.w.",
+                                   "中止运行ISO|100r|采集进度：02 / 10|;" + stopped + ";" + stopped,
+                                   "提示: 任务已在运行中，请稍候..." + failed});
+        row("abort, terminate ignored",
+            {"task", "trap '' TERM\nprintf '[ROUND] 02/10\\n'\nwhile :; do sleep 0.05; done",
+             "sWs.w.", stopped + ";" + stopped, failed.mid(1)});
     }
 
     // An operator session on the run panel with tools that behave as each row says.
@@ -433,21 +402,20 @@ private slots:
 
     void results_data()
     {
-        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("file");
         QTest::addColumn<int>("rows");
         QTest::addRow("two entries") << resultsFile(2) << 2;
         QTest::addRow("seven entries") << resultsFile(7) << 5;
-        QTest::addRow("not JSON") << QByteArray("{\"iso_results\": [") << 0;
+        QTest::addRow("not JSON") << "{\"iso_results\": [" << 0;
     }
 
     // The figures of the report, one test point a row, in fixed notation.
     void results()
     {
-        QFETCH(QByteArray, file);
+        QFETCH(QString, file);
         QFETCH(int, rows);
         WidgetFixture fx;
-        tools(fx, "iso_pdf_generate.exe",
-              "cat > \"$2/optimized_dh.json\" <<'EOF'\n" + file + "\nEOF");
+        tools(fx, "report", "cat > \"$2/optimized_dh.json\" <<'EOF'\n" + file + "\nEOF");
         QCOMPARE(drive(fx, "swsw."),
                  "启动ISO|011|采集进度：03 / 10|" + QString(rows ? "1.123400" : ""));
         for (int row = 1; row <= 5; ++row)
@@ -462,7 +430,7 @@ private slots:
     void pageClosedWhileTaskRuns()
     {
         WidgetFixture fx;
-        tools(fx, "runIsoTask.exe", "exec sleep 30");
+        tools(fx, "task", "exec sleep 30");
         fx.button("startISO")->click();
         const qint64 pid = runPanel()->findChild<QProcess*>()->processId();
         fx.page.reset();

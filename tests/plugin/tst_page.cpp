@@ -2,13 +2,11 @@
 #include "lumoracalibration.h"
 #include "setupwidget.h"
 #include "testmain.h"
-#include "trace.h"
 #include "widgetfixture.h"
 
 #include <QBoxLayout>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include <interfacemanager.h>
 #include <malloc.h>
@@ -96,51 +94,32 @@ private slots:
                  QStringLiteral("3:1calibrationWidget 1:1tab1Frame 1:1tab2RightFrame"));
     }
 
-    void traceRecord()
+    // A thousand connections alternating six- and seven-axis robots, then a hundred page
+    // lifetimes. The page's objects settle after one connection of each robot, the heap (caches
+    // of styles and fonts) after a few hundred connections and ten pages.
+    void soak()
     {
-        TraceCapture capture;
-        common::trace() << "resetAll"
-                        << "[in]";
-        const tavrin::QFLog::Record record = capture.records().value(0);
-        QCOMPARE(
-            QStringList({record.color, record.extra, record.fileBase, record.suffix, record.text}),
-            QStringList({"\033[35m", "", "./log/tavrin/lumoracalibration/lumoracalibration", "log",
-                         "resetAll [in]"}));
-        QVERIFY2(QRegularExpression(R"(^\[S\|\d\d/\d\d \d\d:\d\d:\d\d\.\d{3}\]$)")
-                     .match(record.tag)
-                     .hasMatch(),
-                 qPrintable(record.tag));
-    }
-
-    // A thousand connections alternating six- and seven-axis robots: the page's objects settle
-    // after one of each, the heap (caches of styles and fonts) after a few hundred.
-    void soakConnections()
-    {
-        WidgetFixture fx;
+        auto fx = std::make_unique<WidgetFixture>();
         int objects[2] = {0, 0};
         qint64 heap = 0;
         for (int i = 0; i < 1000; ++i) {
             heap = i == 400 ? heapInUse() : heap;
-            fx.connectRobot(28 + 4 * (i % 2), i % 2 ? "R7" : "R6");
-            fx.link.calls.clear();
-            const int count = fx.page->findChildren<QObject*>().size();
+            fx->connectRobot(28 + 4 * (i % 2), i % 2 ? "R7" : "R6");
+            fx->link.calls.clear();
+            const int count = fx->page->findChildren<QObject*>().size();
             objects[i % 2] = i < 2 ? count : objects[i % 2];
             QCOMPARE(count, objects[i % 2]);
         }
-        QVERIFY(objects[1] > objects[0] && fx.answerer.count() == 0);
+        QVERIFY(objects[1] > objects[0] && fx->answerer.count() == 0);
         QVERIFY2(heapInUse() - heap < 32 * 1024, qPrintable(QString::number(heapInUse() - heap)));
-    }
-
-    // A hundred page lifetimes, after ten for warming up, keep the heap bounded.
-    void soakPages()
-    {
-        qint64 heap = 0;
         for (int i = 0; i < 110; ++i) {
+            fx.reset();
             heap = i == 10 ? heapInUse() : heap;
-            WidgetFixture fx;
-            fx.connectRobot(28 + 4 * (i % 2), i % 2 ? "R7" : "R6");
-            QCOMPARE(fx.answerer.count(), 0);
+            fx = std::make_unique<WidgetFixture>();
+            fx->connectRobot(28 + 4 * (i % 2), i % 2 ? "R7" : "R6");
+            QCOMPARE(fx->answerer.count(), 0);
         }
+        fx.reset();
         QVERIFY2(heapInUse() - heap < 32 * 1024, qPrintable(QString::number(heapInUse() - heap)));
     }
 };
