@@ -337,6 +337,22 @@ private slots:
         QCOMPARE(trace.lines(), QStringList{text});
     }
 
+    // One clock reading per line: a line written at midnight lands in the file of the day its
+    // time shows.
+    void midnight()
+    {
+        Apply fx;
+        QList<QDateTime> moments{QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999)),
+                                 QDateTime(QDate(2027, 1, 1), QTime(0, 0))};
+        setAuditClock([&moments] { return moments.isEmpty() ? QDateTime() : moments.takeFirst(); });
+        writeAuditLog("p000009", "异常", "one");
+        writeAuditLog("p000009", "异常", "two");
+        QCOMPARE(logLines(auditFilePath(QDate(2026, 12, 31))) +
+                     logLines(errorFilePath(QDate(2027, 1, 1))),
+                 QStringList({"[异常] planId=p000009 时间=12/31 23:59:59.999 one",
+                              "[异常] planId=p000009 时间=01/01 00:00:00.000 two"}));
+    }
+
     // Threads writing at once leave every line whole, and the error file holds the failure
     // lines in the audit file's order.
     void concurrentWriters()
