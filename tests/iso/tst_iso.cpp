@@ -86,8 +86,8 @@ QString drive(WidgetFixture& fx, const QString& steps)
             runPanel()->findChild<QPushButton*>(buttons[step])->click();
         else if (step == 'S')
             QMetaObject::invokeMethod(runPanel(), "saveReport");
-        else if ((step == 'W' && !QTest::qWaitFor(round)) ||
-                 (step == 'w' && !QTest::qWaitFor(idle)))
+        else if ((step == 'W' && !QTest::qWaitFor(round, 30000)) ||
+                 (step == 'w' && !QTest::qWaitFor(idle, 30000)))
             states << "timed out";
         else if (step == '.')
             states << runState();

@@ -263,12 +263,13 @@ private slots:
         fx.button("runCalibrationBtn")->click();
         QCOMPARE(fx.button("confirmBtn")->isEnabled(), row.state.isEmpty());
         if (row.body == "cancel") {
-            QTRY_COMPARE(fx.text("connectionLabel"), QStringLiteral("优化中..."));
+            QTRY_COMPARE_WITH_TIMEOUT(fx.text("connectionLabel"), QStringLiteral("优化中..."),
+                                      30000);
             auto* timer = calibrationWidget::instance()->findChild<QTimer*>();
             QVERIFY(timer->isActive() && timer->interval() == 600000);
             fx.button("runCalibrationBtn")->click();
         }
-        QTRY_COMPARE(fx.text("calibrationLabel"), row.state);
+        QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"), row.state, 30000);
         const bool calibrated = row.joints != "-";
         QCOMPARE(fx.boxes(row.boxes), row.boxes);
         QCOMPARE(fx.text("connectionLabel") + fx.text("runCalibrationBtn"),
@@ -299,7 +300,8 @@ private slots:
             QVERIFY(writeFakeTool(calibrationToolPath(fx.dir.path()), "exit 0") &&
                     writeTextFile(fx.path("optimized_dh.json"), resultFile("1").toUtf8()));
             fx.button("runCalibrationBtn")->click();
-            QTRY_COMPARE(fx.text("calibrationLabel"), QStringLiteral("请检查右侧数据并应用参数"));
+            QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"),
+                                      QStringLiteral("请检查右侧数据并应用参数"), 30000);
         }
     }
 
@@ -326,7 +328,7 @@ private slots:
         prepareRun(fx, "printf '" + output.section('|', 0, 0) + "'\nexit 1");
         TraceCapture trace;
         fx.button("runCalibrationBtn")->click();
-        QTRY_COMPARE(fx.text("calibrationLabel"), QStringLiteral("优化失败"));
+        QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"), QStringLiteral("优化失败"), 30000);
         const QStringList lines = trace.lines().filter(QRegularExpression("^(Progress|Enter opt)"));
         QCOMPARE(fx.text("connectionLabel") + "|" + lines.value(lines.size() - 1),
                  output.section('|', 1));
