@@ -10,27 +10,20 @@ bool writeTextFile(const QString& path, const QByteArray& content)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const bool written = file.write(content) == content.size();
-    file.close();
-    return written;
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(content) == content.size();
 }
 
 QByteArray readTextFile(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeFakeTool(const QString& path, const QString& body)
 {
-    const QByteArray script = "#!/bin/sh\n" + body.toUtf8() + "\n";
-    if (!writeTextFile(path, script))
-        return false;
-    return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+    return writeTextFile(path, "#!/bin/sh\n" + body.toUtf8() + "\n") &&
+           QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                            QFileDevice::ExeOwner | QFileDevice::ReadGroup |
                                            QFileDevice::ExeGroup);
 }

@@ -4,29 +4,14 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QPushButton>
-#include <QTimer>
 
 namespace lumora::test {
 
 MessageBoxAnswerer::MessageBoxAnswerer(QObject* parent)
     : QObject(parent)
-    , timer(new QTimer(this))
 {
-    timer->setInterval(5);
-    connect(timer, &QTimer::timeout, this, &MessageBoxAnswerer::poll);
-    timer->start();
-}
-
-MessageBoxAnswerer::~MessageBoxAnswerer() = default;
-
-void MessageBoxAnswerer::queueButton(const QString& caption)
-{
-    buttonAnswers.enqueue(caption);
-}
-
-void MessageBoxAnswerer::queueFolder(const QString& folder)
-{
-    folderAnswers.enqueue(folder);
+    connect(&timer, &QTimer::timeout, this, &MessageBoxAnswerer::poll);
+    timer.start(5);
 }
 
 void MessageBoxAnswerer::poll()
@@ -34,27 +19,22 @@ void MessageBoxAnswerer::poll()
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal || answered.contains(modal))
         return;
-    answered.append(modal);
     answered.removeAll(nullptr);
-
+    answered.append(modal);
+    SeenBox record{modal->metaObject()->className(), modal->windowTitle(), {}, {}, {}};
+    auto* dialog = qobject_cast<QDialog*>(modal);
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        SeenBox record;
-        record.className = QStringLiteral("QMessageBox");
-        record.title = box->windowTitle();
         record.text = box->text();
         record.icon = box->icon();
-        for (QAbstractButton* button : box->buttons())
-            record.buttons.append(button->text());
+        const bool queued = !buttonAnswers.isEmpty();
+        const QString wanted = queued ? buttonAnswers.dequeue() : QString();
         QAbstractButton* choice = box->defaultButton();
-        if (!buttonAnswers.isEmpty()) {
-            const QString wanted = buttonAnswers.dequeue();
-            for (QAbstractButton* button : box->buttons()) {
-                if (button->text() == wanted)
-                    choice = button;
-            }
+        for (QAbstractButton* button : box->buttons()) {
+            record.buttons.append(button->text());
+            if (queued && button->text() == wanted)
+                choice = button;
         }
-        if (!choice && !box->buttons().isEmpty())
-            choice = box->buttons().first();
+        choice = choice ? choice : box->buttons().value(0);
         record.pressed = choice ? choice->text() : QString();
         seen.append(record);
         if (choice)
@@ -63,32 +43,21 @@ void MessageBoxAnswerer::poll()
             QMetaObject::invokeMethod(box, &QDialog::reject, Qt::QueuedConnection);
         return;
     }
-
-    SeenBox record;
-    record.className = QString::fromLatin1(modal->metaObject()->className());
-    record.title = modal->windowTitle();
-    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-        const QString folder = folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
-        record.pressed = folder;
-        seen.append(record);
+    const bool files = qobject_cast<QFileDialog*>(modal);
+    record.pressed = files && !folderAnswers.isEmpty() ? folderAnswers.dequeue() : QString();
+    seen.append(record);
+    // Accepting with the folder as the current directory returns that folder; selecting it as
+    // a file would return its parent.
+    const QString folder = record.pressed;
+    if (dialog && !folder.isEmpty())
         QMetaObject::invokeMethod(
             dialog,
             [dialog, folder] {
-                if (folder.isEmpty()) {
-                    dialog->reject();
-                    return;
-                }
-                // Accepting with the folder as the current directory returns that folder;
-                // selecting it as a file would return its parent.
-                dialog->setDirectory(folder);
-                QDialog* asDialog = dialog;
-                asDialog->accept();
+                static_cast<QFileDialog*>(dialog)->setDirectory(folder);
+                dialog->accept();
             },
             Qt::QueuedConnection);
-        return;
-    }
-    seen.append(record);
-    if (auto* dialog = qobject_cast<QDialog*>(modal))
+    else if (dialog)
         QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
 }
 

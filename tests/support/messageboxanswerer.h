@@ -6,8 +6,7 @@
 #include <QPointer>
 #include <QQueue>
 #include <QStringList>
-
-class QTimer;
+#include <QTimer>
 
 namespace lumora::test {
 
@@ -31,10 +30,9 @@ class MessageBoxAnswerer : public QObject
 
 public:
     explicit MessageBoxAnswerer(QObject* parent = nullptr);
-    ~MessageBoxAnswerer() override;
 
-    void queueButton(const QString& caption);
-    void queueFolder(const QString& folder);
+    void queueButton(const QString& caption) { buttonAnswers.enqueue(caption); }
+    void queueFolder(const QString& folder) { folderAnswers.enqueue(folder); }
 
     QList<SeenBox> boxes() const { return seen; }
     int count() const { return seen.size(); }
@@ -44,7 +42,7 @@ public:
 private:
     void poll();
 
-    QTimer* timer;
+    QTimer timer;
     QList<SeenBox> seen;
     QQueue<QString> buttonAnswers;
     QQueue<QString> folderAnswers;

@@ -5,30 +5,6 @@
 
 namespace lumora::test {
 
-ScriptedLink::ScriptedLink(QObject* parent)
-    : ControllerLink(parent)
-{}
-
-void ScriptedLink::setServiceData(const QString& key, const QJsonValue& answer)
-{
-    serviceAnswers.insert(key, answer);
-}
-
-void ScriptedLink::setCommandReply(const QString& command, const QJsonValue& answer)
-{
-    commandAnswers.insert(command, answer);
-}
-
-void ScriptedLink::queueCommandReply(const QString& command, const QJsonValue& answer)
-{
-    queuedCommandAnswers[command].enqueue(answer);
-}
-
-void ScriptedLink::setFullCommandResult(const QString& command, bool result)
-{
-    fullCommandResults.insert(command, result);
-}
-
 void ScriptedLink::setIdentity(const QString& newIp, const QString& newType, int newModel)
 {
     ip = newIp;
@@ -40,14 +16,10 @@ void ScriptedLink::setDhLinks(const QVector<double>& values)
 {
     QJsonArray flat;
     QJsonArray links;
-    QJsonArray link;
-    for (double value : values) {
-        flat.append(value);
-        link.append(value);
-        if (link.size() == 4) {
-            links.append(link);
-            link = QJsonArray();
-        }
+    for (int k = 0; k < values.size(); ++k) {
+        flat.append(values[k]);
+        if (k % 4 == 3)
+            links.append(QJsonArray{values[k - 3], values[k - 2], values[k - 1], values[k]});
     }
     setServiceData(QString::fromUtf8("factory\xC2\xB7get_dh_params_support"),
                    QJsonObject{{QStringLiteral("data"), true}});
@@ -56,16 +28,6 @@ void ScriptedLink::setDhLinks(const QVector<double>& values)
                     QJsonObject{{QStringLiteral("success"), true},
                                 {QStringLiteral("data"),
                                  QJsonObject{{QStringLiteral("DH_PARAMS_LINK"), flat}}}});
-}
-
-QList<LinkCall> ScriptedLink::callsNamed(const QString& name) const
-{
-    QList<LinkCall> out;
-    for (const LinkCall& call : calls) {
-        if (call.name == name)
-            out.append(call);
-    }
-    return out;
 }
 
 void ScriptedLink::record(const LinkCall& call)
@@ -84,9 +46,8 @@ QJsonValue ScriptedLink::serviceData(const QString& key)
 QJsonValue ScriptedLink::execCommand(const QString& command, const QVariant& argument)
 {
     record({QStringLiteral("execCommand"), command, argument, QJsonValue(), 0});
-    auto queued = queuedCommandAnswers.find(command);
-    if (queued != queuedCommandAnswers.end() && !queued->isEmpty())
-        return queued->dequeue();
+    if (!queued.value(command).isEmpty())
+        return queued[command].dequeue();
     return commandAnswers.value(command, QJsonValue(QJsonValue::Undefined));
 }
 

@@ -28,12 +28,14 @@ class ScriptedLink : public tavrin::ControllerLink
     Q_OBJECT
 
 public:
-    explicit ScriptedLink(QObject* parent = nullptr);
+    explicit ScriptedLink(QObject* parent = nullptr)
+        : ControllerLink(parent)
+    {}
 
-    void setServiceData(const QString& key, const QJsonValue& answer);
-    void setCommandReply(const QString& command, const QJsonValue& answer);
-    void queueCommandReply(const QString& command, const QJsonValue& answer);
-    void setFullCommandResult(const QString& command, bool result);
+    void setServiceData(const QString& key, const QJsonValue& a) { serviceAnswers[key] = a; }
+    void setCommandReply(const QString& c, const QJsonValue& a) { commandAnswers[c] = a; }
+    void queueCommandReply(const QString& command, const QJsonValue& a) { queued[command] << a; }
+    void setFullCommandResult(const QString& command, bool a) { fullCommandResults[command] = a; }
     void setIdentity(const QString& ip, const QString& type, int modelType);
     // Convenience: a controller holding values (flat, four per link) for both DH queries.
     void setDhLinks(const QVector<double>& values);
@@ -42,7 +44,6 @@ public:
     std::function<void(const LinkCall&)> onCall;
 
     QList<LinkCall> calls;
-    QList<LinkCall> callsNamed(const QString& name) const;
     // Announces the connection to the host (as the host would on controller connect).
     void announceConnected() { emit connected(); }
 
@@ -58,7 +59,7 @@ private:
 
     QHash<QString, QJsonValue> serviceAnswers;
     QHash<QString, QJsonValue> commandAnswers;
-    QHash<QString, QQueue<QJsonValue>> queuedCommandAnswers;
+    QHash<QString, QQueue<QJsonValue>> queued;
     QHash<QString, bool> fullCommandResults;
     QString ip;
     QString type;

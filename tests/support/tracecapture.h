@@ -1,28 +1,37 @@
 #pragma once
 
-#include <QList>
 #include <QMutex>
 #include <QStringList>
 #include <qflog.h>
 
 namespace lumora::test {
 
-// Records every trace record written while it lives.
+// Records the text of every trace record written while it lives, from any thread.
 class TraceCapture
 {
 public:
-    TraceCapture();
-    ~TraceCapture();
+    TraceCapture()
+    {
+        tavrin::QFLog::setObserver([this](const auto& record) { add(record.text); });
+    }
+    ~TraceCapture() { tavrin::QFLog::setObserver(nullptr); }
 
-    QList<tavrin::QFLog::Record> records() const;
-    // The text of every record, in order.
-    QStringList lines() const;
+    QStringList lines() const
+    {
+        QMutexLocker lock(&mutex);
+        return seen;
+    }
     bool contains(const QString& text) const { return lines().contains(text); }
-    void clear();
 
 private:
+    void add(const QString& text)
+    {
+        QMutexLocker lock(&mutex);
+        seen << text;
+    }
+
     mutable QMutex mutex;
-    QList<tavrin::QFLog::Record> seen;
+    QStringList seen;
 };
 
 } // namespace lumora::test

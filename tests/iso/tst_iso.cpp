@@ -1,0 +1,444 @@
+#include "displayisowidget.h"
+#include "setupisowidget.h"
+#include "testmain.h"
+#include "widgetfixture.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+
+using namespace lumora::test;
+
+namespace {
+
+const auto setupPanel = [] { return setupisowidget::instance(); };
+const auto runPanel = [] { return displayisowidget::instance(); };
+const auto grid = [](QWidget* panel, const char* name) {
+    return panel->findChild<QGridLayout*>(name);
+};
+const auto text = [](QWidget* panel, const char* name) {
+    return textOf(panel->findChild<QWidget*>(name));
+};
+const auto modeBox = [](const char* layout) {
+    return qobject_cast<QCheckBox*>(cellWidget(grid(setupPanel(), layout), 0, 1));
+};
+const auto customEdit = [](int k) {
+    return qobject_cast<QLineEdit*>(
+        cellWidget(grid(setupPanel(), "customizeLayout"), k / 6 + 1, k % 6 + 1));
+};
+// The cells of a grid row from column 1 to last, separated by blanks.
+QString gridRow(QGridLayout* grid, int row, int last)
+{
+    QStringList cells;
+    for (int column = 1; column <= last; ++column)
+        cells << cellText(grid, row, column);
+    return cells.join(' ');
+}
+void fillCustomEdits()
+{
+    for (int k = 0; k < 30; ++k)
+        customEdit(k)->setText(QString("%1.%2").arg(k / 6 + 1).arg(k % 6 + 1));
+}
+QString resultsFile(int entries)
+{
+    QStringList items;
+    for (int i = 1; i <= entries; ++i)
+        items << QString(
+                     R"({"Accuracy": %1.1234, "Repeatability": 0.5, "RMS": %1, "StdDev": 4e-7})")
+                     .arg(i);
+    return R"({"iso_results": [)" + items.join(',') + "]}\n";
+}
+
+// The run panel: start caption, whether start, save and give up are enabled and a tool runs,
+// the round labels, and the first result cell.
+QString runState()
+{
+    QString flags;
+    for (const char* name : {"startISO", "saveReport", "giveupBtn"})
+        flags += runPanel()->findChild<QPushButton*>(name)->isEnabled() ? "1" : "0";
+    for (QProcess* process : runPanel()->findChildren<QProcess*>())
+        flags += process->state() == QProcess::NotRunning ? "" : "r";
+    return QStringList{text(runPanel(), "startISO"), flags,
+                       text(runPanel(), "label") + text(runPanel(), "label_2"),
+                       cellText(grid(runPanel(), "gridLayout"), 1, 1)}
+        .join('|');
+}
+
+// An operator session on the run panel: s clicks start, r save, g give up (answered "放弃")
+// and c give up (answered "取消"), S calls the save slot directly, W waits for a round line, w
+// until no tool runs and no box is open, and "." notes the panel's state.
+QString drive(WidgetFixture& fx, const QString& steps)
+{
+    const QHash<QChar, const char*> buttons{
+        {'s', "startISO"}, {'r', "saveReport"}, {'g', "giveupBtn"}, {'c', "giveupBtn"}};
+    const auto idle = [] {
+        return !QApplication::activeModalWidget() && !runState().contains('r');
+    };
+    const auto round = [] { return !text(runPanel(), "label_2").isEmpty(); };
+    QStringList states;
+    for (QChar step : steps) {
+        if (step == 'g' || step == 'c')
+            fx.answerer.queueButton(step == 'g' ? "放弃" : "取消");
+        if (buttons.contains(step))
+            runPanel()->findChild<QPushButton*>(buttons[step])->click();
+        else if (step == 'S')
+            QMetaObject::invokeMethod(runPanel(), "saveReport");
+        else if ((step == 'W' && !QTest::qWaitFor(round, 30000)) ||
+                 (step == 'w' && !QTest::qWaitFor(idle, 30000)))
+            states << "timed out";
+        else if (step == '.')
+            states << runState();
+    }
+    return states.join(';');
+}
+
+// Tools that note their arguments: the test task prints rounds, the report generator writes
+// five results; one of them ("task", "report", "copy", "remove") may behave otherwise, be
+// "missing" or be a file that cannot start ("noexec").
+void tools(const WidgetFixture& fx, const QString& special = {}, const QString& body = {})
+{
+    const QString root = fx.dir.path();
+    const QMap<QString, QString> paths{{"task", isoTaskPath(root)},
+                                       {"report", isoReportPath(root)},
+                                       {"copy", isoCopyPath(root)},
+                                       {"remove", isoDeletePath(root)}};
+    QMap<QString, QString> bodies{
+        {"task", "printf '[ROUND] 01/10\\n  [ROUND] 03/10  \\nnoise\\n'"},
+        {"report", "cat > \"$2/optimized_dh.json\" <<'EOF'\n" + resultsFile(5) + "EOF"}};
+    bodies[special] = body;
+    for (const QString& name : paths.keys()) {
+        if (bodies.value(name) == "noexec")
+            writeTextFile(paths[name], "#!/bin/sh\nexit 0\n");
+        else if (bodies.value(name) != "missing")
+            writeFakeTool(paths[name],
+                          "echo \"$@\" >> '" + fx.path("args") + "'\n" + bodies.value(name));
+    }
+    runPanel()->startBtnEnable();
+}
+
+struct Save
+{
+    QString job, folder, custom; // job: content, "absent" or "folder"; custom: "row column text"
+    QString typed, sample;       // the sample count typed and shown, "!" when marked
+    QString boxes;
+};
+
+struct Session
+{
+    QString tool, body, steps, states, boxes; // states separated by ';', boxes by '|'
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Save)
+Q_DECLARE_METATYPE(Session)
+
+class TestIso : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void poses_data()
+    {
+        QTest::addColumn<QString>("robot");
+        QTest::addColumn<QJsonObject>("changes"); // a null value removes the pose
+        QTest::addColumn<QString>("shown");       // P1 and P3 as shown, "-" when not loaded
+        QTest::addRow("five poses")
+            << "R6" << QJsonObject() << "10 11 12 13 14 15/30 31 32 33 34 35";
+        QTest::addRow("point3 missing")
+            << "R6" << QJsonObject{{"point3", QJsonValue()}} << "10 11 12 13 14 15/0 0 0 0 0 0";
+        QTest::addRow("six digits")
+            << "R7"
+            << QJsonObject{{"point1",
+                            QJsonArray{123.456789, -1.2345678e-5, 1e-7, 1234567.0, 0.5, -2}}}
+            << "123.457 -1.23457e-05 1e-07 1.23457e+06 0.5 -2/30 31 32 33 34 35";
+        QTest::addRow("robot not listed") << "R9" << QJsonObject() << "-";
+    }
+
+    // Each connection loads the robot's default poses; a failed load keeps the earlier ones. A
+    // save writes them as read, not as shown.
+    void poses()
+    {
+        QFETCH(QString, robot);
+        QFETCH(QJsonObject, changes);
+        QFETCH(QString, shown);
+        WidgetFixture fx;
+        fx.connectRobot(28);
+        QJsonObject poses;
+        for (int k = 1; k <= 5; ++k)
+            poses.insert(QString("point%1").arg(k), QJsonArray{10 * k, 10 * k + 1, 10 * k + 2,
+                                                               10 * k + 3, 10 * k + 4, 10 * k + 5});
+        for (auto it = changes.begin(); it != changes.end(); ++it)
+            it->isNull() ? void(poses.remove(it.key())) : void(poses.insert(it.key(), *it));
+        const QString path = fx.path("iso/default_iso_poses.json");
+        const QJsonObject group{{"robots", QJsonArray{"R6", "R7"}}, {"iso_poses", poses}};
+        QVERIFY(writeTextFile(path,
+                              QJsonDocument(QJsonObject{{"configs", QJsonArray{group}}}).toJson()));
+        common::isoPoses = {{3}};
+        TraceCapture trace;
+
+        fx.connectRobot(28, robot);
+
+        QGridLayout* defaults = grid(setupPanel(), "defaultLayout");
+        QCOMPARE(gridRow(defaults, 1, 6) + "/" + gridRow(defaults, 3, 6),
+                 shown == "-" ? "10 11 12 13 14 15/30 31 32 33 34 35" : shown);
+        QCOMPARE(defaults->count(), 2 + 5 + 30);
+        QCOMPARE(common::defaultIsoPoses.size(), 5);
+        if (shown == "-") {
+            QCOMPARE(fx.boxes(), QStringLiteral("Warning: get default iso parameters error"));
+            QCOMPARE(common::isoPoses, QVector<QVector<double>>{{3}});
+            const QStringList lines = trace.lines();
+            QCOMPARE(lines.mid(lines.indexOf("handleNetworkConnected [in]")).join('|'),
+                     "handleNetworkConnected [in]|Runtime error:  Robot not found in config: "
+                     "R9|getDefaultIsoPoses path :  " +
+                         path + "|getDefaultIsoPoses robotname :  R9");
+            return;
+        }
+        QCOMPARE(fx.boxes() + "|" + trace.lines().last(),
+                 QStringLiteral("|handleNetworkConnected [out]"));
+        QCOMPARE(common::isoPoses, common::defaultIsoPoses);
+        QVERIFY(writeTextFile(fx.path("calibInfo.json"), "{}"));
+        common::isoReportPath = "/r";
+        fx.button("saveBtn")->click();
+        const QJsonObject saved = QJsonDocument::fromJson(readTextFile(
+            fx.path("calibInfo.json")))["iso_config"]["iso_poses"]
+                                      .toObject();
+        QCOMPARE(saved.keys(), QStringList({"point1", "point2", "point3", "point4", "point5"}));
+        QCOMPARE(saved["point1"], poses["point1"]);
+    }
+
+    void modes_data()
+    {
+        QTest::addColumn<QString>("clicks"); // D: default box, C: custom box; then the mode,
+                                             // custom fields on, defaults copied
+        QTest::addRow("default while checked") << "D|custom on copied";
+        QTest::addRow("custom") << "C|custom on kept";
+        QTest::addRow("custom twice") << "CC|default off kept";
+        QTest::addRow("default twice") << "DD|default off copied";
+        QTest::addRow("custom, then default") << "CD|default off copied";
+    }
+
+    void modes()
+    {
+        QFETCH(QString, clicks);
+        WidgetFixture fx;
+        common::defaultIsoPoses = {{1, 2, 3, 4, 5, 6}};
+        runPanel()->startBtnEnable();
+        QSignalSpy changed(setupPanel(), &setupisowidget::isChanged);
+        for (QChar click : clicks.section('|', 0, 0))
+            modeBox(click == 'D' ? "defaultLayout" : "customizeLayout")->click();
+        int enabled = 0;
+        for (int k = 0; k < 30; ++k)
+            enabled += customEdit(k)->isEnabled();
+        const bool byDefault = modeBox("defaultLayout")->isChecked();
+        QCOMPARE(byDefault, !modeBox("customizeLayout")->isChecked());
+        QCOMPARE(QString(byDefault ? "default" : "custom") +
+                     (enabled ? enabled == 30 ? " on" : " some" : " off") +
+                     (common::isoPoses == common::defaultIsoPoses ? " copied" : " kept"),
+                 clicks.section('|', 1));
+        QCOMPARE(changed.count(), clicks.indexOf('|'));
+        QVERIFY(!fx.button("startISO")->isEnabled());
+    }
+
+    void save_data()
+    {
+        QTest::addColumn<Save>("row");
+        const auto row = [](const char* name, const Save& r) { QTest::addRow("%s", name) << r; };
+        const QString job = R"({"ip": "10.0.0.1", "zeta": [1]})",
+                      missing = "Warning: Please input parameters";
+        row("default poses", {job, "reports", "", "12", "12", ""});
+        row("sample count beyond 30", {job, "reports", "", "315", "31!", ""});
+        row("sample count emptied", {job, "reports", "", "", "!", ""});
+        row("no report folder", {job, "", "", "7", "7", missing});
+        row("job file absent", {"absent", "reports", "", "7", "7", "提示: 打开文件失败"});
+        row("job not JSON", {R"({"ip": )", "reports", "", "7", "7", "提示: 文件转为json失败"});
+        row("custom, lone minus is 0", {job, "reports", "2 3 -", "7", "7", ""});
+        row("custom, P3 field empty", {job, "reports", "3 2 ", "7", "7", missing});
+        row("write fails", {job, "reports", "", "7", "7", "limit"});
+    }
+
+    // A save merges the settings into the job file and lets the run start; anything missing or
+    // unreadable refuses with a box, a failed write without one; the job is then untouched.
+    void save()
+    {
+        QFETCH(Save, row);
+        WidgetFixture fx;
+        fx.connectRobot(28);
+        const QString path = fx.path("calibInfo.json");
+        if (row.job == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (row.job != "absent")
+            QVERIFY(writeTextFile(path, row.job.toUtf8()));
+        QLineEdit* sample = fx.find<QLineEdit>("collectLineEdit");
+        sample->clear();
+        QTest::keyClicks(sample, row.typed);
+        QCOMPARE(sample->text() + (sample->styleSheet().isEmpty() ? "" : "!"), row.sample);
+        QCOMPARE(sample->toolTip(), row.sample.endsWith('!') ? "请输入 0 到 30 之间的整数" : "");
+        QCOMPARE(common::sampleTimes, sample->text().toInt());
+        const QString folder = row.folder.isEmpty() ? "" : fx.path(row.folder);
+        QDir().mkpath(folder);
+        // A cancelled choice afterwards keeps the folder.
+        fx.answerer.queueFolder(folder);
+        fx.answerer.queueFolder(QString());
+        runPanel()->startBtnEnable();
+        fx.button("selectPathBtn")->click();
+        fx.button("selectPathBtn")->click();
+        QCOMPARE(fx.text("pathLabel") + "|" + common::isoReportPath, folder + "|" + folder);
+        QVERIFY(!fx.button("startISO")->isEnabled());
+        const QStringList field = row.custom.split(' ');
+        if (field.size() == 3) {
+            modeBox("customizeLayout")->click();
+            fillCustomEdits();
+            customEdit(field[0].toInt() * 6 + field[1].toInt() - 7)->setText(field[2]);
+        }
+        fx.answerer.clear();
+        if (row.boxes == "limit")
+            QTest::ignoreMessage(QtWarningMsg,
+                                 qPrintable("Cannot open file for writing: \"" + path + "\""));
+        auto limit = row.boxes == "limit" ? limitFileSize(8) : nullptr;
+        fx.button("saveBtn")->click();
+        limit.reset();
+
+        const bool saved = row.boxes.isEmpty();
+        const QString boxes = row.boxes == "limit" ? "提示: 保存失败：" + path + "\n*" : row.boxes;
+        QCOMPARE(fx.boxes(boxes), boxes);
+        QCOMPARE(fx.button("startISO")->isEnabled(), saved);
+        QCOMPARE(QDir(fx.dir.path()).entryList(QDir::Files).join(' '),
+                 QFileInfo(path).isFile() ? "calibInfo.json" : "");
+        if (!saved) {
+            QCOMPARE(readTextFile(path), QFileInfo(path).isFile() ? row.job.toUtf8() : "");
+            QCOMPARE(common::isoPoses.size(),
+                     field.size() == 3 && field[2].isEmpty() ? field[0].toInt() - 1 : 5);
+            return;
+        }
+        const QJsonObject top = QJsonDocument::fromJson(readTextFile(path)).object();
+        QCOMPARE(top.keys(), QStringList({"ip", "iso_config", "zeta"}));
+        const QJsonObject config = top["iso_config"].toObject();
+        QCOMPARE(QString::number(config["sample_times"].toInt()) + config["save_path"].toString(),
+                 QString::number(sample->text().toInt()) + folder);
+        const QJsonObject poses = config["iso_poses"].toObject();
+        QCOMPARE(poses["point5"].toArray()[5].toDouble(), field.size() == 3 ? 5.6 : 55);
+        if (field.size() == 3)
+            QCOMPARE(poses["point" + field[0]].toArray()[field[1].toInt() - 1].toDouble(), 0.0);
+    }
+
+    // The clear button brings back default mode with fresh, empty custom fields.
+    void clearCustom()
+    {
+        WidgetFixture fx;
+        modeBox("customizeLayout")->click();
+        fillCustomEdits();
+        QLineEdit* old = customEdit(0);
+        common::isoPoses = {{1, 2}};
+        QSignalSpy changed(setupPanel(), &setupisowidget::isChanged);
+        qobject_cast<QPushButton*>(cellWidget(grid(setupPanel(), "customizeLayout"), 0, 5))
+            ->click();
+        QVERIFY(modeBox("defaultLayout")->isChecked() && !modeBox("customizeLayout")->isChecked());
+        QVERIFY(customEdit(0) != old && common::isoPoses.isEmpty() && changed.isEmpty());
+        for (int k = 0; k < 30; ++k)
+            QVERIFY(customEdit(k)->text().isEmpty() && !customEdit(k)->isEnabled());
+        // The fresh fields are the ones custom mode switches on.
+        modeBox("customizeLayout")->click();
+        QVERIFY(customEdit(29)->isEnabled());
+    }
+
+    void run_data()
+    {
+        QTest::addColumn<Session>("row");
+        const auto row = [](const char* name, const Session& r) { QTest::addRow("%s", name) << r; };
+        const QString round = "采集进度：03 / 10", taskDone = "完成: ISO 校准任务已成功完成。";
+        const QString question = "|提示: 是否放弃iso结果？",
+                      done = taskDone + "|完成: PDF 报告已成功生成。";
+        const QString reported = "启动ISO|011|" + round + "|1.123400";
+        const QString stopped = "启动ISO|100|采集进度：02 / 10|",
+                      failed = "|错误: ISO启动失败：*|错误: ISO 任务失败，退出码：*";
+        row("full cycle", {"", "", "s.w.s.w.rw.",
+                           "中止运行ISO|100r||;生成报告|100|" + round + "|;生成报告|000r|" + round +
+                               "|;" + reported + ";启动ISO|000|" + round + "|",
+                           done + "|完成: PDF 报告已保存成功。"});
+        row("round, blanks around", {"task", "printf 'x [ROUND]  4 /  9 y\\r\\n'", "sw.",
+                                     "生成报告|100|采集进度：4 / 9|", taskDone});
+        row("round split across reads", {"task", "printf '[ROUND] 1'\nsleep 0.3\nprintf '2/20\\n'",
+                                         "sw.", "生成报告|100|采集进度：12 / 20|", taskDone});
+        row("round without line feed",
+            {"task", "printf '[ROUND] 5/6'", "sw.", "生成报告|100|采集进度：5 / 6|", taskDone});
+        row("no round line",
+            {"task", "printf 'progress 5/6\\n[ROUND] /6\\n'", "sw.", "生成报告|100||", taskDone});
+        row("save fails", {"copy", "exit 2", "swswrw.", "启动ISO|011|" + round + "|",
+                           done + "|错误: 报告保存失败，退出码：2"});
+        row("give up cancelled", {"", "", "swswcw.", reported, done + question});
+        row("given up", {"", "", "swswgw.", "启动ISO|001|" + round + "|",
+                         done + question + "|完成: 结果已删除"});
+        row("remover fails", {"remove", "exit 4", "swswgw.", "启动ISO|011|" + round + "|",
+                              done + question + "|错误: 结果删除失败，退出码：4"});
+        row("task missing", {"task", "missing", "sw.", "启动ISO|100||",
+                             "错误: runIsoTask.exe 不存在，请检查路径！"});
+        row("report missing", {"report", "missing", "swsw.", "启动ISO|100|" + round + "|",
+                               taskDone + "|错误: iso_pdf_generate.exe 不存在，请检查路径！"});
+        row("task cannot start", {"task", "noexec", "sw.", "启动ISO|100||",
+                                  "错误: ISO启动失败：*|错误: runIsoTask.exe 启动超时！"});
+        row("one tool at a time", {"task", "printf '[ROUND] 02/10\\n'\nexec sleep 30", "sWS.s.w.",
+                                   "中止运行ISO|100r|采集进度：02 / 10|;" + stopped + ";" + stopped,
+                                   "提示: 任务已在运行中，请稍候..." + failed});
+        row("abort, terminate ignored",
+            {"task", "trap '' TERM\nprintf '[ROUND] 02/10\\n'\nwhile :; do sleep 0.05; done",
+             "sWs.w.", stopped + ";" + stopped, failed.mid(1)});
+    }
+
+    // An operator session on the run panel with tools that behave as each row says.
+    void run()
+    {
+        QFETCH(Session, row);
+        WidgetFixture fx;
+        tools(fx, row.tool, row.body);
+        QCOMPARE(drive(fx, row.steps), row.states);
+        QCOMPARE(fx.boxes(row.boxes), row.boxes);
+        for (const QString& line :
+             QString(readTextFile(fx.path("args"))).split('\n', Qt::SkipEmptyParts))
+            QCOMPARE(line, "--path " + fx.dir.path());
+    }
+
+    void results_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("rows");
+        QTest::addRow("two entries") << resultsFile(2) << 2;
+        QTest::addRow("seven entries") << resultsFile(7) << 5;
+        QTest::addRow("not JSON") << "{\"iso_results\": [" << 0;
+    }
+
+    // The figures of the report, one test point a row, in fixed notation.
+    void results()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, rows);
+        WidgetFixture fx;
+        tools(fx, "report", "cat > \"$2/optimized_dh.json\" <<'EOF'\n" + file + "\nEOF");
+        QCOMPARE(drive(fx, "swsw."),
+                 "启动ISO|011|采集进度：03 / 10|" + QString(rows ? "1.123400" : ""));
+        for (int row = 1; row <= 5; ++row)
+            QCOMPARE(gridRow(grid(runPanel(), "gridLayout"), row, 4),
+                     row > rows ? "   "
+                                : QString("%1.123400 0.500000 %1.000000 0.000000").arg(row));
+        // Cells are replaced, not piled up: header, names and twenty figures.
+        QCOMPARE(grid(runPanel(), "gridLayout")->count(), 5 + 5 + 20);
+    }
+
+    // The page going away stops and reaps a running task.
+    void pageClosedWhileTaskRuns()
+    {
+        WidgetFixture fx;
+        tools(fx, "task", "exec sleep 30");
+        fx.button("startISO")->click();
+        const qint64 pid = runPanel()->findChild<QProcess*>()->processId();
+        fx.page.reset();
+        QVERIFY(pid > 0 && !QFileInfo::exists(QString("/proc/%1").arg(pid)));
+        QCOMPARE(fx.answerer.count(), 0);
+    }
+};
+
+LUMORA_TEST_MAIN(TestIso)
+#include "tst_iso.moc"

@@ -1,0 +1,350 @@
+#include "calibrationwidget.h"
+#include "dhparameterwidget.h"
+#include "setupwidget.h"
+#include "testmain.h"
+#include "widgetfixture.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTimer>
+
+using namespace lumora::test;
+
+namespace {
+
+const auto grid = [](QWidget* panel) { return panel->findChild<QGridLayout*>("tableLayout"); };
+const auto cell = [](int row, int column) {
+    return cellWidget(grid(setupWidget::instance()), row, column);
+};
+const auto box = [](int k) { return cell(k / 4 + 2, k % 4 + 1)->findChild<QCheckBox*>(); };
+const auto value = [](int k) { return cell(k / 4 + 2, k % 4 + 1)->findChild<QLabel*>()->text(); };
+
+// The ticks and row button of every axis, then the select-all button: "0000+ 1111- ... +",
+// where "+" ticks ("全选") and "-" unticks ("全不选").
+QString tableState()
+{
+    QString out;
+    for (int k = 0; k < 4 * common::axisNum; ++k)
+        out += (box(k)->isChecked() ? "1" : "0") +
+               (k % 4 == 3 ? textOf(cell(k / 4 + 2, 5)) + " " : "");
+    out += textOf(cell(0, 5));
+    return out.replace("全不选", "-").replace("全选", "+");
+}
+
+// Operator steps separated by ';': "row A" and "all" click a button, "tick K" and "untick K"
+// set the box of value K.
+void run(const QString& steps)
+{
+    for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) {
+        const QStringList words = step.simplified().split(' ');
+        if (words[0].endsWith("tick"))
+            box(words[1].toInt())->setChecked(words[0] == "tick");
+        else
+            QTest::mouseClick(cell(words.size() == 2 ? words[1].toInt() + 2 : 0, 5),
+                              Qt::LeftButton);
+    }
+}
+
+// The job's constraints as "joint:params", "*" for all four.
+QString locked(const QJsonObject& job)
+{
+    QStringList out;
+    for (const QJsonValue& joint : job["algorithm_constraints"].toArray()) {
+        const QString params = joint["locked_params"].toVariant().toStringList().join(',');
+        out << QString::number(joint["joint_index"].toInt()) + ":" +
+                   (params == "alpha,a,d,theta" ? "*" : params);
+    }
+    return out.join(' ');
+}
+
+// Joint n: alpha 10n, a n + 0.5, d 100n, theta_offset -n; one zero point per joint listed.
+QString resultFile(const QString& joints)
+{
+    QStringList table;
+    QStringList zeros{"0.01", "0.03"};
+    for (const QString& n : joints.split(' '))
+        table << QString(R"("joint_%1": {"alpha": %2, "a": %3, "d": %4, "theta_offset": %5})")
+                     .arg(n)
+                     .arg(10 * n.toInt())
+                     .arg(n.toInt() + 0.5)
+                     .arg(100 * n.toInt())
+                     .arg(-n.toInt());
+    while (zeros.size() < table.size())
+        zeros << "0";
+    return R"({"status": 1, "avg_pos_error": 0.5, "avg_att_error": 1.23456, "zero_points": [)" +
+           zeros.join(',') + R"(], "dh_parameters": {)" + table.join(',') + "}}";
+}
+
+struct Table
+{
+    int values;
+    QString steps, state, constraints;
+    bool selected;
+};
+
+struct Outcome
+{
+    QString body, result, boxes; // boxes separated by '|'; one ending in "*": its text starts so
+    QString state = {}, progress = {}, joints = "-"; // "-": the earlier result is kept
+    int values = 28;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Table)
+Q_DECLARE_METATYPE(Outcome)
+
+class TestSetup : public QObject
+{
+    Q_OBJECT
+
+    // A result only counts when the run writes it: the tool writes the staged one.
+    static QString stageResult(WidgetFixture& fx)
+    {
+        return "[ -f '" + fx.path("optimized_dh.staged") + "' ] && cat '" +
+               fx.path("optimized_dh.staged") + "' > '" + fx.path("optimized_dh.json") + "'\n";
+    }
+
+    // The page connected to a robot, with a serial number, on a root relative to the working
+    // folder as the host's is. The tool (unless "missing" or "noexec") notes where it ran.
+    static void prepareRun(WidgetFixture& fx, const QString& body, int values = 28)
+    {
+        fx.connectRobot(values);
+        fx.find<QLineEdit>("snLineEdit")->setText(body == "no serial" ? "" : "SN-0042");
+        common::calibrationDir = QDir::current().relativeFilePath(fx.dir.path());
+        const QString tool = calibrationToolPath(fx.dir.path());
+        if (body == "noexec")
+            writeTextFile(tool, "#!/bin/sh\nexit 0\n");
+        else if (body != "missing")
+            writeFakeTool(tool, "printf '%s\\n' \"$(pwd)\" \"$@\" > '" + fx.path("args") + "'\n" +
+                                    stageResult(fx) + body);
+    }
+
+private slots:
+    void table_data()
+    {
+        QTest::addColumn<Table>("row");
+        const auto row = [](const char* name, const Table& t) { QTest::addRow("%s", name) << t; };
+        const QString edges = "0000+ 1111- 1111- 1111- 1111- 0000+ +";
+        row("6 axes", {28, "", edges, "0:* -1:*", true});
+        row("1 axis", {8, "", "0000+ +", "-1:*", false});
+        row("no link", {3, "all", "-", "", false});
+        row("row ticks", {28, "row 0", "1111- 1111- 1111- 1111- 1111- 0000+ +", "-1:*", true});
+        row("row unticks",
+            {28, "row 1", "0000+ 0000+ 1111- 1111- 1111- 0000+ +", "0:* 1:* -1:*", true});
+        row("row, first box unticked", {28, "untick 4; row 1", edges, "0:* -1:*", true});
+        row("row, one box ticked",
+            {28, "tick 22; row 5", "0000+ 1111- 1111- 1111- 1111- 1111- +", "0:*", true});
+        row("all twice", {28, "all; all", "0000+ 0000+ 0000+ 0000+ 0000+ 0000+ +",
+                          "0:* 1:* 2:* 3:* 4:* -1:*", false});
+        row("some unticked",
+            {32, "all; untick 25; untick 19; untick 6; untick 16",
+             "1111- 1101- 1111- 1111- 0110- 1111- 1011- -", "1:d 4:alpha,theta -1:a", true});
+        row("one ticked, then all",
+            {28, "all; all; tick 10; all", "1111- 1111- 1111- 1111- 1111- 1111- -", "", true});
+        row("only a last-row box",
+            {28, "all; all; tick 23", "0000+ 0000+ 0000+ 0000+ 0000+ 0001+ +",
+             "0:* 1:* 2:* 3:* 4:* -1:alpha,a,d", true});
+    }
+
+    // Rebuild on connection, the ticks an operator sets, and the job file written from them.
+    void table()
+    {
+        QFETCH(Table, row);
+        WidgetFixture fx;
+        fx.find<QLineEdit>("snLineEdit")->setText("SN 7");
+        // Two connections must still leave one table, toggled once per click.
+        fx.connectRobot(row.values);
+        fx.connectRobot(row.values);
+        run(row.steps);
+        const int values = 4 * qMax(common::axisNum, 0);
+        QCOMPARE(tableState() + QString::number(common::axisNum),
+                 row.state + QString::number(row.values / 4 - 1));
+        QCOMPARE(grid(setupWidget::instance())->count(), 8 + values / 4 * 6);
+        for (int k = 0; k < values; k += values - 1)
+            QCOMPARE(value(k), QString::number(common::originalDHParamsVec[k], 'g', 6));
+        QCOMPARE(cellText(grid(dhparameterWidget::instance()), 2, 1), values ? value(0) : "-");
+        bool anything = false;
+        setupWidget::instance()->isAllOptionsSelect(anything);
+        QCOMPARE(anything, row.selected);
+        setupWidget::instance()->writeIntoJson();
+        const QByteArray text = readTextFile(fx.path("calibInfo.json"));
+        const QJsonObject job = QJsonDocument::fromJson(text).object();
+        QCOMPARE(locked(job), row.constraints);
+        QCOMPARE(QJsonDocument(job["robot_profile"].toObject()).toJson(QJsonDocument::Compact),
+                 R"({"ip":"10.0.0.7","model_type":7,"robot_name":"R6","serial_number":"SN 7"})");
+        QVERIFY(text.contains("\n    \"file_type\": \"calib_info\",\n"));
+    }
+
+    // Giving up restores the ticks of a rebuild (first and last of the four axes locked) and
+    // the values the shared vector holds; cells beyond it keep theirs.
+    void reset()
+    {
+        WidgetFixture fx;
+        fx.connectRobot(20);
+        run("all; untick 1");
+        fx.find<QLineEdit>("snLineEdit")->setText("SN-9");
+        setupWidget::instance()->isSNEmpty();
+        const QString beyond = value(15);
+        common::originalDHParamsVec.resize(10);
+        for (double& v : common::originalDHParamsVec)
+            v = v * 2 + 0.5;
+        const QVector<double> shown = common::originalDHParamsVec;
+        TraceCapture trace;
+        fx.button("giveUpBtn")->click();
+        QCOMPARE(tableState(), QStringLiteral("0000+ 1111- 1111- 1111+ -"));
+        QCOMPARE(value(0) + " " + value(9) + " " + value(15),
+                 QString::number(shown[0], 'g', 6) + " " + QString::number(shown[9], 'g', 6) + " " +
+                     beyond);
+        QCOMPARE(trace.lines().filter("Invalid").value(0),
+                 "Invalid parameter index :  10  for joint :  2  column :  3");
+        QCOMPARE(fx.text("snLineEdit") + common::serialNumber, QStringLiteral("SN-9"));
+    }
+
+    // The job file is written into folders that do not exist yet; a failed write leaves
+    // neither the earlier job nor a torn new one for the tool.
+    void failedJobWrite()
+    {
+        WidgetFixture fx;
+        fx.connectRobot(28);
+        common::calibrationDir = fx.path("site/D:/Calibration");
+        setupWidget::instance()->writeIntoJson();
+        QVERIFY(QFileInfo::exists(common::calibrationDir + "/calibInfo.json"));
+        TraceCapture trace;
+        auto limit = limitFileSize(64);
+        setupWidget::instance()->writeIntoJson();
+        limit.reset();
+        QCOMPARE(QDir(common::calibrationDir).entryList(QDir::Files), QStringList());
+        QVERIFY(trace.lines().filter("Leave writeIntoJson").isEmpty());
+    }
+
+    void calibration_data()
+    {
+        QTest::addColumn<Outcome>("row");
+        const auto row = [](const char* name, const Outcome& o) { QTest::addRow("%s", name) << o; };
+        const QString good = resultFile("1 2 3 4 5 6"), at79 = "采集进度：7 / 9",
+                      waiting = "初始化中...";
+        const QString shown = "printf '[PHASE] OPTIMIZATION\\n[PROGRESS] 7/9\\n'\n",
+                      done = "请检查右侧数据并应用参数";
+        row("success", {shown + "exit 0", good, "", done, "优化完成", "1 2 3 4 5 6"});
+        row("joints missing and beyond",
+            {"exit 0", resultFile("1 2 4 5 6 7"), "", done, "优化完成", "1 2 4 5 6"});
+        row("joint 10 after joint 9", {"exit 0", resultFile("10 9 8 7 6 5 4 3 2 1"), "", done,
+                                       "优化完成", "1 2 3 4 5 6 7 8 9 10", 44});
+        row("nothing ticked",
+            {"unticked", good, "Warning: Please select DH parameter configuration"});
+        row("no serial number", {"no serial", good, "Warning: Please enter SN number"});
+        row("exit code", {shown + "exit 2", good, "ERROR: ERROR: 2", "优化失败", at79});
+        row("joint value not a number",
+            {"exit 0", R"({"status": 1, "dh_parameters": {"joint_1": {"a": "x"}}})",
+             "ERROR: Faild TO Read DH Pa", "读取结果失败", waiting});
+        row("average error not a number",
+            {"exit 0", R"({"status": 1, "avg_att_error": "x"})", "Error: Failed to read error data",
+             "读取结果失败", waiting});
+        row("zero points missing",
+            {"exit 0", R"({"status": 1})", "Error: Failed to read zero position data",
+             "读取结果失败", waiting});
+        row("tool missing",
+            {"missing", good, "ERROR: Can't Find CalibTool: *", "启动失败", waiting});
+        row("tool cannot start",
+            {"noexec", good, "ERROR: Can't Start CalibTool: *", "启动失败", waiting});
+        row("cancelled",
+            {"cancel", good, "Notice: Calibration process has been cancelled", "标定已取消", ""});
+    }
+
+    // One press of "启动标定" to its end, and the page it leaves.
+    void calibration()
+    {
+        QFETCH(Outcome, row);
+        WidgetFixture fx;
+        prepareRun(
+            fx, row.body == "cancel" ? "printf '[PHASE] OPTIMIZATION\\n'\nexec sleep 60" : row.body,
+            row.values);
+        run(row.body == "unticked" ? "all; all" : "");
+        QVERIFY(row.result.isEmpty() ||
+                writeTextFile(fx.path("optimized_dh.staged"), row.result.toUtf8()));
+        common::optimizedDHParamsVec = {99};
+        common::zeroPointsVec = {9};
+        fx.button("runCalibrationBtn")->click();
+        QCOMPARE(fx.button("confirmBtn")->isEnabled(), row.state.isEmpty());
+        if (row.body == "cancel") {
+            QTRY_COMPARE_WITH_TIMEOUT(fx.text("connectionLabel"), QStringLiteral("优化中..."),
+                                      30000);
+            auto* timer = calibrationWidget::instance()->findChild<QTimer*>();
+            QVERIFY(timer->isActive() && timer->interval() == 600000);
+            fx.button("runCalibrationBtn")->click();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"), row.state, 30000);
+        const bool calibrated = row.joints != "-";
+        QCOMPARE(fx.boxes(row.boxes), row.boxes);
+        QCOMPARE(fx.text("connectionLabel") + fx.text("runCalibrationBtn"),
+                 row.progress + (calibrated ? "标定完成" : "启动标定"));
+        QCOMPARE(fx.button("runCalibrationBtn")->isEnabled(), !calibrated);
+        QCOMPARE(fx.button("confirmBtn")->isEnabled(),
+                 calibrated || row.body == "cancel" || row.state.isEmpty());
+        QCOMPARE(QFileInfo::exists(fx.path("calibInfo.json")), !row.state.isEmpty());
+        settle();
+        auto* runner = calibrationWidget::instance();
+        QVERIFY(!runner->findChild<QProcess*>() &&
+                !runner->findChild<QTimer*>({}, Qt::FindDirectChildrenOnly));
+        QVector<double> values{99};
+        for (const QString& n : calibrated ? row.joints.split(' ') : QStringList())
+            values << 10 * n.toInt() << n.toInt() + 0.5 << 100 * n.toInt() << -n.toInt();
+        QCOMPARE(common::optimizedDHParamsVec, calibrated ? values.mid(1) : values);
+        QCOMPARE(QVector<double>(common::zeroPointsVec.begin(), common::zeroPointsVec.end()),
+                 (calibrated ? QVector<double>{0.01, 0.03} + QVector<double>(row.values / 4 - 3)
+                             : QVector<double>{9}));
+        if (calibrated) {
+            QCOMPARE(fx.text("averagePosErrorText") + " " + fx.text("averagePoseErrorText"),
+                     "0.5000 1.2346");
+            // Started in its own folder with the root exactly as the page holds it.
+            QCOMPARE(QString(readTextFile(fx.path("args"))),
+                     QFileInfo(calibrationToolPath(fx.dir.path())).canonicalPath() + "\n--path\n" +
+                         common::calibrationDir + "\n");
+        } else if (!row.state.isEmpty()) {
+            // Idle again: the next press starts a fresh run.
+            QVERIFY(
+                writeFakeTool(calibrationToolPath(fx.dir.path()), stageResult(fx)) &&
+                writeTextFile(fx.path("optimized_dh.staged"), resultFile("1 2 3 4 5 6").toUtf8()));
+            fx.button("runCalibrationBtn")->click();
+            QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"),
+                                      QStringLiteral("请检查右侧数据并应用参数"), 30000);
+        }
+    }
+
+    void progress_data()
+    {
+        QTest::addColumn<QString>("output"); // then the label and the last line traced
+        QTest::addRow("phase, blanks around")
+            << "  [PHASE] OPTIMIZATION \\t\\r\\n|优化中...|Enter optimization phase";
+        QTest::addRow("phase and more") << "[PHASE] OPTIMIZATION started\\n|初始化中...|";
+        QTest::addRow("among words, in one read") << "x[PROGRESS]1/5\\n\\nstep [PROGRESS] 007 / "
+                                                     "010 ok\\n|采集进度：7 / 10|Progress:  7 / 10";
+        QTest::addRow("no final line feed")
+            << "[PROGRESS] 1/6\\n[PROGRESS] 5/6|采集进度：5 / 6|Progress:  5 / 6";
+        QTest::addRow("split across reads")
+            << "[PROGRESS] 12/2'\nsleep 0.3\nprintf '0\\n|采集进度：12 / 20|Progress:  12 / 20";
+        QTest::addRow("no total") << "[PROGRESS] 12/\\n|初始化中...|";
+    }
+
+    // Phase and progress lines as they arrive, on the label and in the trace.
+    void progress()
+    {
+        QFETCH(QString, output);
+        WidgetFixture fx;
+        prepareRun(fx, "printf '" + output.section('|', 0, 0) + "'\nexit 1");
+        TraceCapture trace;
+        fx.button("runCalibrationBtn")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"), QStringLiteral("优化失败"), 30000);
+        const QStringList lines = trace.lines().filter(QRegularExpression("^(Progress|Enter opt)"));
+        QCOMPARE(fx.text("connectionLabel") + "|" + lines.value(lines.size() - 1),
+                 output.section('|', 1));
+    }
+};
+
+LUMORA_TEST_MAIN(TestSetup)
+#include "tst_setup.moc"
