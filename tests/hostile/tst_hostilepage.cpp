@@ -2,10 +2,8 @@
 #include "centerwidget.h"
 #include "common.h"
 #include "displayisowidget.h"
-#include "faketools.h"
-#include "messageboxanswerer.h"
-#include "scriptedlink.h"
 #include "testmain.h"
+#include "widgetfixture.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -40,14 +38,6 @@ long dhWrites(const ScriptedLink& link)
                          [](const LinkCall& call) { return call.name == dhWrite; });
 }
 
-QStringList boxLines(const MessageBoxAnswerer& answerer)
-{
-    QStringList out;
-    for (const SeenBox& box : answerer.boxes())
-        out << box.title + QStringLiteral(": ") + box.text;
-    return out;
-}
-
 // Whether the process whose id the file holds still runs (an unreaped zombie has ended).
 bool running(const QString& pidFile)
 {
@@ -56,16 +46,6 @@ bool running(const QString& pidFile)
     const QByteArray fields =
         !pid.isEmpty() && stat.open(QIODevice::ReadOnly) ? stat.readAll() : "() Z";
     return !QByteArray("ZX").contains(fields.at(fields.lastIndexOf(')') + 2));
-}
-
-// Files of this process cannot grow beyond limit bytes (a full disk) until it is lifted again.
-void limitFileSize(rlim_t limit)
-{
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit bound{};
-    getrlimit(RLIMIT_FSIZE, &bound);
-    bound.rlim_cur = limit;
-    setrlimit(RLIMIT_FSIZE, &bound);
 }
 
 // Opens the pipe's writing end after three seconds, so that a reader blocked on it gets an end
@@ -99,48 +79,29 @@ class TestHostilePage : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     void pageRefuses_data();
     void pageRefuses();
     void groupEnds_data();
     void groupEnds();
     void applyRefused_data();
     void applyRefused();
-
-private:
-    QString root() const { return rootDir->path(); }
-    QPushButton* button(const char* name) const { return page->findChild<QPushButton*>(name); }
-
-    std::unique_ptr<QTemporaryDir> rootDir;
-    std::unique_ptr<ScriptedLink> link;
-    std::unique_ptr<centerWidget> page;
-    std::unique_ptr<MessageBoxAnswerer> answerer;
 };
 
-void TestHostilePage::init()
-{
-    rootDir = std::make_unique<QTemporaryDir>();
-    link = std::make_unique<ScriptedLink>();
-    tavrin::tavrinInterface().setControllerLink(link.get());
-    page = std::make_unique<centerWidget>();
-    common::calibrationDir = root();
-    answerer = std::make_unique<MessageBoxAnswerer>();
-    link->setDhLinks(QVector<double>(28, 1.5));
-    emit tavrin::tavrinInterface().sigNetworkConnect();
-    answerer->clear();
-    page->findChild<QLineEdit*>(QStringLiteral("snLineEdit"))->setText(QStringLiteral("SN-1"));
-}
+namespace {
 
-void TestHostilePage::cleanup()
+// The page on a six-axis robot with a serial number, no box seen yet.
+struct Fixture : WidgetFixture
 {
-    page.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    answerer.reset();
-    tavrin::tavrinInterface().setControllerLink(nullptr);
-    link.reset();
-    rootDir.reset();
-}
+    Fixture()
+    {
+        connectRobot(28);
+        find<QLineEdit>("snLineEdit")->setText(QStringLiteral("SN-1"));
+        answerer.clear();
+    }
+    QString root() const { return dir.path(); }
+};
+
+} // namespace
 
 void TestHostilePage::pageRefuses_data()
 {
@@ -159,7 +120,6 @@ void TestHostilePage::pageRefuses_data()
                            "head -c %1 /dev/zero | tr '\\0' x; printf '\"}'; } > optimized_dh.json";
     const QStringList noResult{"ERROR: Can't Find OptimizedDH.json File"};
     const QStringList noZeroPoints{"Error: Failed to read zero position data"};
-    // No default poses lie in the root, so every connection also brings the ISO panel's warning.
     const QString noPoses = QStringLiteral("Warning: get default iso parameters error");
     const QString tableRefused = "Warning: 控制器返回的DH参数无法使用：%1 个数值";
     row("job file cannot be written", "mkdir -p calibInfo.json/old", "", "run", "",
@@ -170,20 +130,15 @@ void TestHostilePage::pageRefuses_data()
     row("zero points with a string and a null", "", zeros.arg("0.1,\"x\",0.2,null,0.3,0.4,0.5,0.6"),
         "run", "", noZeroPoints);
     row("five zero points for six axes", "", zeros.arg("0,0,0,0,0"), "run", "", noZeroPoints);
-    row("cancelled by the operator", "", "exec sleep 3600", "cancel", "",
-        {"Notice: Calibration process has been cancelled"});
     // The tool leaves the pipe, so the page cannot take it for an earlier run's file.
     row("result file a pipe", "", "mkfifo optimized_dh.json", "run", "optimized_dh.json", noResult);
-    row("default poses a pipe", "mkdir iso && mkfifo iso/default_iso_poses.json", "", "connect 28",
-        "iso/default_iso_poses.json", {noPoses});
+    row("default poses a pipe", "rm iso/*.json && mkfifo iso/default_iso_poses.json", "",
+        "connect 28", "iso/default_iso_poses.json", {noPoses});
     row("job file a pipe", "mkfifo calibInfo.json", "", "save", "calibInfo.json",
         {"提示: 打开文件失败"});
-    row("ISO save on a full disk", "echo {} > calibInfo.json", "", "save full", "",
-        {"提示: 保存失败：ROOT/calibInfo.json\n"});
-    row("DH table of sixteen axes", "", "", "connect 68", "", {noPoses});
-    row("DH table of seventeen axes", "", "", "connect 72", "", {noPoses, tableRefused.arg(72)});
-    row("DH table of no whole number of links", "", "", "connect 27", "",
-        {noPoses, tableRefused.arg(27)});
+    row("DH table of sixteen axes", "", "", "connect 68", "", {});
+    row("DH table of seventeen axes", "", "", "connect 72", "", {tableRefused.arg(72)});
+    row("DH table of no whole number of links", "", "", "connect 27", "", {tableRefused.arg(27)});
 }
 
 void TestHostilePage::pageRefuses()
@@ -194,29 +149,23 @@ void TestHostilePage::pageRefuses()
     QFETCH(QString, pipe);
     QFETCH(QStringList, boxes);
 
+    Fixture fx;
+    const auto root = [&fx] { return fx.root(); };
     QVERIFY(writeFakeTool(calibrationToolPath(root()), "cd \"$2\"\n" + tool));
     QCOMPARE(QProcess::execute("/bin/sh", {"-c", "cd \"$0\" || exit 1\n" + prepare, root()}), 0);
     std::unique_ptr<PipeRescue> rescue(
         pipe.isEmpty() ? nullptr : new PipeRescue(QFile::encodeName(root() + '/' + pipe)));
     common::isoReportPath = root();
-    QPushButton* run = button("runCalibrationBtn");
-    if (action.startsWith(QLatin1String("connect"))) {
-        link->setDhLinks(QVector<double>(action.mid(8).toInt(), 2.5));
-        emit tavrin::tavrinInterface().sigNetworkConnect();
-    } else if (action.startsWith(QLatin1String("save"))) {
-        limitFileSize(action.endsWith(QLatin1String("full")) ? 64 : RLIM_INFINITY);
-        button("saveBtn")->click();
-        limitFileSize(RLIM_INFINITY);
-    } else {
-        run->click();
-    }
-    if (action == QLatin1String("cancel"))
-        run->click();
+    QPushButton* run = fx.button("runCalibrationBtn");
+    if (action.startsWith(QLatin1String("connect")))
+        fx.connectRobot(action.mid(8).toInt());
+    else
+        fx.button(action == QLatin1String("save") ? "saveBtn" : "runCalibrationBtn")->click();
     QTRY_VERIFY_WITH_TIMEOUT(run->text() != QStringLiteral("取消标定"), 20000);
     if (action == QLatin1String("run"))
         QCOMPARE(run->text(),
                  boxes.isEmpty() ? QStringLiteral("标定完成") : QStringLiteral("启动标定"));
-    const QStringList seen = boxLines(*answerer);
+    const QStringList seen = fx.boxes().split('|', Qt::SkipEmptyParts);
     QCOMPARE(seen.size(), boxes.size());
     for (int i = 0; i < seen.size(); ++i)
         QVERIFY2(seen.at(i).startsWith(boxes[i].replace("ROOT", root())), qPrintable(seen.at(i)));
@@ -243,12 +192,14 @@ void TestHostilePage::groupEnds()
     QFETCH(bool, iso);
     QFETCH(QString, ending);
 
+    Fixture fx;
+    const auto root = [&fx] { return fx.root(); };
     QObject* panel =
         iso ? static_cast<QObject*>(displayisowidget::instance()) : calibrationWidget::instance();
     writeFakeTool(iso ? isoTaskPath(root()) : calibrationToolPath(root()),
                   "cd \"$2\"\n" + withGrandchild);
     displayisowidget::instance()->startBtnEnable();
-    QPushButton* start = button(iso ? "startISO" : "runCalibrationBtn");
+    QPushButton* start = fx.button(iso ? "startISO" : "runCalibrationBtn");
     start->click();
     QTRY_VERIFY_WITH_TIMEOUT(running(root() + "/grandchild.pid"), 20000);
     QVERIFY(panel->findChild<QProcess*>()->readAllStandardError().size() < 65536);
@@ -256,12 +207,12 @@ void TestHostilePage::groupEnds()
     if (ending == QLatin1String("press"))
         start->click();
     else if (ending == QLatin1String("destroy"))
-        page.reset();
+        fx.page.reset();
     else
         QVERIFY(QMetaObject::invokeMethod(panel, ending.toLatin1().constData()));
     QTRY_VERIFY_WITH_TIMEOUT(!running(root() + "/grandchild.pid"), 10000);
     if (ending == QLatin1String("onIsoTimeout"))
-        QCOMPARE(answerer->last().text,
+        QCOMPARE(fx.answerer.last().text,
                  "runIsoTask.exe 运行超时（600 秒），已终止，请检查外部程序是否正常运行");
 }
 
@@ -283,22 +234,23 @@ void TestHostilePage::applyRefused()
     QFETCH(bool, diskFull);
     QFETCH(QString, box);
 
+    Fixture fx;
     const QString audit = QDir::currentPath() + "/logs/audit-dev-" +
                           QDate::currentDate().toString("yyyy-MM-dd") + ".log";
     const QByteArray torn = "[输入到达] planId=p000000 时间=12/06 08:59:59.000 torn";
     QVERIFY(writeTextFile(audit, torn));
     common::optimizedDHParamsVec = QVector<double>(24, 0.5);
     common::zeroPointsVec.assign(size_t(zeroPoints), 0.01);
-    limitFileSize(diskFull ? rlim_t(torn.size() + 20) : RLIM_INFINITY);
-    button("confirmBtn")->click();
-    limitFileSize(RLIM_INFINITY);
-    QCOMPARE(boxLines(*answerer), QStringList{box});
-    QCOMPARE(dhWrites(*link), 0);
+    auto full = diskFull ? limitFileSize(torn.size() + 20) : nullptr;
+    fx.button("confirmBtn")->click();
+    full.reset();
+    QCOMPARE(fx.boxes(), box);
+    QCOMPARE(dhWrites(fx.link), 0);
     QCOMPARE(readTextFile(audit).left(torn.size() + 1), diskFull ? torn : torn + '\n');
     if (diskFull) {
         // Once the disk has room again, the next record starts on a line of its own.
-        button("confirmBtn")->click();
-        QCOMPARE(dhWrites(*link), 1);
+        fx.button("confirmBtn")->click();
+        QCOMPARE(dhWrites(fx.link), 1);
         QVERIFY(readTextFile(audit).startsWith(torn + "\n[输入到达] planId="));
     }
 }
