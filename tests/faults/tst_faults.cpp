@@ -1,0 +1,401 @@
+#include "calibrationwidget.h"
+#include "centerwidget.h"
+#include "common.h"
+#include "dhparameterwidget.h"
+#include "displayisowidget.h"
+#include "faketools.h"
+#include "messageboxanswerer.h"
+#include "scriptedlink.h"
+#include "tcpharness.h"
+#include "testmain.h"
+
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cellstate.h>
+#include <cerrno>
+#include <csignal>
+#include <interfacemanager.h>
+#include <memory>
+#include <robottypes.h>
+#include <tcpcontrollerlink.h>
+#include <thread>
+
+using namespace lumora::test;
+
+namespace {
+
+enum Fault { KillWhileHeld, KillAsSent, Garbage, LateReply };
+
+// Hands every call on to a TCP link, after a hook that may inject a fault first.
+class FaultingLink final : public tavrin::ControllerLink
+{
+public:
+    explicit FaultingLink(tavrin::TcpControllerLink& inner)
+        : inner(inner)
+    {
+        connect(&inner, &ControllerLink::connected, this, &ControllerLink::connected);
+        connect(&inner, &ControllerLink::disconnected, this, &ControllerLink::disconnected);
+    }
+    QJsonValue serviceData(const QString& key) override { return inner.serviceData(key); }
+    QJsonValue execCommand(const QString& command, const QVariant& argument) override
+    {
+        before(command);
+        return inner.execCommand(command, argument);
+    }
+    bool fullCommand(const QString& command, const QJsonValue& params, int timeout) override
+    {
+        before(command);
+        return inner.fullCommand(command, params, timeout);
+    }
+    QString robotIP() override { return inner.robotIP(); }
+    QString robotType() override { return inner.robotType(); }
+    int robotModelType() override { return inner.robotModelType(); }
+
+    tavrin::TcpControllerLink& inner;
+    std::function<void(const QString&)> before = [](const QString&) {};
+};
+
+QString auditText()
+{
+    return readTextFile(QDir::currentPath() +
+                        QDate::currentDate().toString("/'logs/audit-dev-'yyyy-MM-dd'.log'"));
+}
+
+// True when no process of the id a fake tool noted exists any more.
+bool processGone(const QString& pidFile)
+{
+    const qint64 pid = readTextFile(pidFile).trimmed().toLongLong();
+    return pid > 0 && ::kill(pid_t(pid), 0) == -1 && errno == ESRCH;
+}
+
+const QString notePid = QStringLiteral("echo $$ > \"$2/$(basename \"$0\").pid\"\n");
+const QString flood = QStringLiteral("head -c 10000000 /dev/zero | tr '\\0' x\n");
+
+} // namespace
+
+// The controller process dies or answers garbage or too late in the middle of an apply; an
+// external tool crashes, floods its output, leaves a broken result or never ends. The operator
+// sees what failed, the page gets back to a state to go on from, and nothing is left running.
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<centerWidget> page;
+    std::unique_ptr<MessageBoxAnswerer> boxes;
+
+    QPushButton* button(const char* name) const { return page->findChild<QPushButton*>(name); }
+    QString label(const char* name) const { return page->findChild<QLabel*>(name)->text(); }
+    QStringList boxLines() const
+    {
+        QStringList lines;
+        for (const SeenBox& box : boxes->boxes())
+            lines << box.title + ": " + box.text;
+        return lines;
+    }
+
+private slots:
+    void init()
+    {
+        common::optimizedDHParamsVec.clear();
+        common::zeroPointsVec.clear();
+        page = std::make_unique<centerWidget>();
+        common::calibrationDir = dir.path();
+        boxes = std::make_unique<MessageBoxAnswerer>();
+    }
+    void cleanup()
+    {
+        page.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        boxes.reset();
+        tavrin::tavrinInterface().setControllerLink(nullptr);
+    }
+    void controller_data();
+    void controller();
+    void calibrationTool_data();
+    void calibrationTool();
+    void isoTool_data();
+    void isoTool();
+};
+
+void TestFaults::controller_data()
+{
+    QTest::addColumn<QString>("robot");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("stage");
+    QTest::addColumn<QString>("box");
+
+    const QString dh = QStringLiteral("factory.set_DH_params_all");
+    const QString zero = QStringLiteral("ethercat.set_precision_compensation_zero");
+    const QString reboot = QStringLiteral("system.controller.reboot");
+    QTest::addRow("killed while the DH write waits for its reply")
+        << "LX6-900" << dh << int(KillWhileHeld) << "DH_WRITE"
+        << "DH参数写入控制器失败！";
+    QTest::addRow("killed as the DH write goes out")
+        << "LX7-800" << dh << int(KillAsSent) << "DH_WRITE"
+        << "DH参数写入控制器失败！";
+    QTest::addRow("killed while the zero write waits for its reply")
+        << "LX6-900" << zero << int(KillWhileHeld) << "ZERO_WRITE"
+        << "零点写入控制器失败！";
+    QTest::addRow("killed while the zero write waits, seven axes")
+        << "LX7-800" << zero << int(KillWhileHeld) << "ZERO_WRITE"
+        << "零点写入控制器失败！";
+    QTest::addRow("killed as the reboot request goes out")
+        << "LX6-900" << reboot << int(KillAsSent) << "REBOOT"
+        << "控制器重启失败！";
+    QTest::addRow("DH write answered with garbage") << "LX6-900" << dh << int(Garbage) << "DH_WRITE"
+                                                    << "DH参数写入控制器失败！";
+    QTest::addRow("zero write answered after the call gave up")
+        << "LX7-800" << zero << int(LateReply) << "ZERO_WRITE"
+        << "零点写入控制器失败！";
+}
+
+void TestFaults::controller()
+{
+    QFETCH(QString, robot);
+    QFETCH(QString, command);
+    QFETCH(int, fault);
+    QFETCH(QString, stage);
+    QFETCH(QString, box);
+
+    const QString state = dir.filePath(QStringLiteral("state.json"));
+    QVERIFY(sim::saveCellState(state, sim::CellState::defaults(*sim::findRobotType(robot))));
+    auto simulator = std::make_unique<Simulator>();
+    const QStringList arguments{"--state", state, "--reboot-delay", "200"};
+    tavrin::TcpControllerLink tcp;
+    tcp.setRetryInterval(50);
+    FaultingLink link(tcp);
+    tavrin::tavrinInterface().setControllerLink(&link);
+    QSignalSpy connections(&tavrin::tavrinInterface(),
+                           &tavrin::InterfaceManager::sigNetworkConnect);
+    const auto connectTo = [&](quint16 port) {
+        tcp.setCallTimeout(30000);
+        tcp.connectToController("127.0.0.1", port);
+        return QTest::qWaitFor([&] { return connections.count() == 1; }, 30000) &&
+               connections.takeFirst().isEmpty();
+    };
+    QVERIFY(connectTo(simulator->start(SIM_PROGRAM, arguments)));
+    const QVector<double> controllerDh = common::originalDHParamsVec;
+    QCOMPARE(common::axisNum, robot == "LX7-800" ? 7 : 6);
+    for (int k = 0; k < 4 * common::axisNum; ++k)
+        common::optimizedDHParamsVec.append(controllerDh.at(k) + 0.0625 * (k + 1));
+    for (int axis = 0; axis < common::axisNum; ++axis)
+        common::zeroPointsVec.push_back(0.125 * axis - 0.5);
+    const QVector<double> optimized = common::optimizedDHParamsVec;
+    dhparameterWidget::instance()->changeBtnsStatus(true);
+    boxes->clear();
+    const int auditBefore = auditText().size();
+
+    std::thread killer;
+    QElapsedTimer clock;
+    link.before = [&](const QString& name) {
+        if (name != command || clock.isValid())
+            return;
+        clock.start();
+        if (fault == KillWhileHeld) {
+            // The controller takes the request and holds its reply until it is killed; whether
+            // the kill comes before or after the request, only the loss can end the call.
+            QVERIFY(tcp.request("fault", {{"delay_ms", 60000}}, 30000));
+            killer = std::thread([pid = simulator->pid()] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                ::kill(pid_t(pid), SIGKILL);
+            });
+        } else if (fault == KillAsSent) {
+            simulator->kill();
+        } else if (fault == Garbage) {
+            tcp.setCallTimeout(400);
+            QVERIFY(tcp.request("fault", {{"garbage", name}}, 30000));
+        } else {
+            tcp.setCallTimeout(400);
+            QVERIFY(tcp.request("fault", {{"delay_ms", 1200}}, 30000));
+        }
+    };
+    button("confirmBtn")->click();
+    if (killer.joinable())
+        killer.join();
+
+    QVERIFY(clock.isValid());
+    QVERIFY2(clock.elapsed() < 20000, "the loss, not a time-out, ended the call");
+    QCOMPARE(boxLines(), QStringList{"错误: " + box});
+    QVERIFY(auditText().mid(auditBefore).contains("阶段=" + stage + " 实际=失败"));
+    // Nothing was reset: the operator may press again.
+    QCOMPARE(common::optimizedDHParamsVec, optimized);
+    QCOMPARE(common::originalDHParamsVec, controllerDh);
+
+    if (fault == KillWhileHeld || fault == KillAsSent) {
+        QTRY_COMPARE_WITH_TIMEOUT(simulator->process.state(), QProcess::NotRunning, 30000);
+        QCOMPARE(simulator->process.exitStatus(), QProcess::CrashExit);
+        QTRY_VERIFY_WITH_TIMEOUT(!tcp.isConnected(), 30000);
+        // A controller that comes back has lost what was only staged.
+        simulator = std::make_unique<Simulator>();
+        QVERIFY(connectTo(simulator->start(SIM_PROGRAM, arguments)));
+        QCOMPARE(common::originalDHParamsVec, controllerDh);
+    } else {
+        QVERIFY(tcp.request("fault", {}, 30000));
+        tcp.setCallTimeout(30000);
+    }
+
+    // The same result now goes through, and the controller comes back with it applied.
+    boxes->clear();
+    button("confirmBtn")->click();
+    QCOMPARE(boxLines(), QStringList());
+    QVERIFY(common::optimizedDHParamsVec.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(connections.count(), 1, 30000);
+    QVector<double> applied = controllerDh;
+    for (int k = 0; k < 4 * common::axisNum; ++k)
+        applied[k] = k % 4 == 3 ? controllerDh.at(k) : optimized.at(k);
+    QCOMPARE(common::originalDHParamsVec, applied);
+}
+
+void TestFaults::calibrationTool_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QStringList>("expectedBoxes");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("progress");
+
+    const QString started = QStringLiteral("printf '[PHASE] OPTIMIZATION\\n[PROGRESS] 3/9\\n'\n");
+    const QString reason = QStringLiteral("solver gave up");
+    QTest::addRow("crash by a signal")
+        << started + "kill -SEGV $$" << QStringList{"ERROR: ERROR: 11"} << "优化失败"
+        << "采集进度：3 / 9";
+    QTest::addRow("ten megabytes on one line, then success")
+        << started + flood + "printf '\\n[PROGRESS] 9/9\\n'\nexit 0" << QStringList{}
+        << "请检查右侧数据并应用参数"
+        << "优化完成";
+    // Output already shown is not repeated in the box.
+    QTest::addRow("ten megabytes on one line, then failure")
+        << started + flood + "printf '\\n[PROGRESS] 8/9\\n'\nexit 4"
+        << QStringList{"ERROR: ERROR: 4"} << "优化失败"
+        << "采集进度：8 / 9";
+    // The box keeps the end of the output, where the tool says why it failed.
+    QTest::addRow("ten megabytes on standard error, then failure")
+        << started + "head -c 10000000 /dev/zero | tr '\\0' e >&2\nprintf '" + reason +
+               "' >&2\nexit 5"
+        << QStringList{"ERROR: ERROR: 5\n\nINFO:\n...\n" + QString(4096 - reason.size(), 'e') +
+                       reason}
+        << "优化失败"
+        << "采集进度：3 / 9";
+    QTest::addRow("result file cut short over an earlier good one")
+        << started + "printf '{\"status\": 1, \"dh_parameters\": {\"jo' > "
+                     "\"$2/optimized_dh.json\"\nexit 0"
+        << QStringList{"ERROR: Can't Find OptimizedDH.json File"} << "读取结果失败"
+        << "采集进度：3 / 9";
+    QTest::addRow("never ends")
+        << started + "exec sleep 3600"
+        << QStringList{"ERROR: ERROR: 9",
+                       "Timeout: Waiting for optimization result timeout (600 "
+                       "seconds), please check if external program is running properly"}
+        << "等待超时"
+        << "采集进度：3 / 9";
+}
+
+void TestFaults::calibrationTool()
+{
+    QFETCH(QString, body);
+    QFETCH(QStringList, expectedBoxes);
+    QFETCH(QString, state);
+    QFETCH(QString, progress);
+
+    ScriptedLink link;
+    tavrin::tavrinInterface().setControllerLink(&link);
+    QVector<double> dh;
+    for (int k = 0; k < 28; ++k)
+        dh << 1.5 * k;
+    link.setDhLinks(dh);
+    emit tavrin::tavrinInterface().sigNetworkConnect();
+    page->findChild<QLineEdit*>("snLineEdit")->setText("SN-7");
+    QJsonObject joints;
+    for (int n = 1; n <= 6; ++n)
+        joints.insert(QStringLiteral("joint_%1").arg(n), QJsonObject{{"alpha", n}, {"a", 10 * n}});
+    QVERIFY(writeTextFile(dir.filePath("optimized_dh.json"),
+                          QJsonDocument(QJsonObject{{"status", 1},
+                                                    {"dh_parameters", joints},
+                                                    {"zero_points", QJsonArray{0, 0, 0, 0, 0, 0}}})
+                              .toJson()));
+    QVERIFY(writeFakeTool(calibrationToolPath(dir.path()), notePid + body));
+    const QVector<double> earlier{7, 7, 7, 7};
+    common::optimizedDHParamsVec = earlier;
+    const bool succeeds = expectedBoxes.isEmpty();
+    boxes->clear();
+
+    button("runCalibrationBtn")->click();
+    if (state == "等待超时") {
+        QTRY_COMPARE_WITH_TIMEOUT(label("connectionLabel"), progress, 30000);
+        QVERIFY(QMetaObject::invokeMethod(calibrationWidget::instance(), "onTimeout"));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(label("calibrationLabel"), state, 60000);
+    QCOMPARE(boxLines(), expectedBoxes);
+    QCOMPARE(label("connectionLabel"), progress);
+    QCOMPARE(button("runCalibrationBtn")->isEnabled(), !succeeds);
+    QCOMPARE(button("confirmBtn")->isEnabled(), succeeds);
+    QCOMPARE(common::optimizedDHParamsVec.size(), succeeds ? 24 : 4);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(calibrationWidget::instance()->findChildren<QProcess*>().isEmpty());
+    QVERIFY(calibrationWidget::instance()
+                ->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly)
+                .isEmpty());
+    QVERIFY(processGone(dir.filePath("KalvoCalibrationTool.exe.pid")));
+}
+
+void TestFaults::isoTool_data()
+{
+    QTest::addColumn<QString>("task");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QStringList>("expectedBoxes");
+
+    const QString crashed = QStringLiteral("错误: ISO启动失败：Process crashed");
+    QTest::addRow("task crashes") << "kill -SEGV $$" << QString()
+                                  << QStringList{crashed, "错误: ISO 任务失败，退出码：11"};
+    QTest::addRow("task never ends, aborted")
+        << "exec sleep 3600" << QString() << QStringList{crashed, "错误: ISO 任务失败，退出码：15"};
+    QTest::addRow("task floods its output")
+        << flood + "printf '\\n[ROUND] 1/4\\n'\nexit 3" << QString()
+        << QStringList{"错误: ISO 任务失败，退出码：3"};
+    QTest::addRow("report generator crashes")
+        << "exit 0"
+        << "kill -SEGV $$"
+        << QStringList{"完成: ISO 校准任务已成功完成。", crashed, "错误: 报告生成失败，退出码：11"};
+}
+
+void TestFaults::isoTool()
+{
+    QFETCH(QString, task);
+    QFETCH(QString, report);
+    QFETCH(QStringList, expectedBoxes);
+
+    QPushButton* start = button("startISO");
+    QVERIFY(writeFakeTool(isoTaskPath(dir.path()), notePid + "printf '[ROUND] 1/4\\n'\n" + task));
+    QVERIFY(writeFakeTool(isoReportPath(dir.path()), notePid + report));
+    displayisowidget::instance()->startBtnEnable();
+    start->click();
+    QTRY_COMPARE_WITH_TIMEOUT(label("label_2"), QStringLiteral("1 / 4"), 30000);
+    if (task.startsWith("exec sleep")) {
+        start->click();
+    } else if (!report.isEmpty()) {
+        QTRY_COMPARE_WITH_TIMEOUT(start->text(), QStringLiteral("生成报告"), 30000);
+        start->click();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(boxes->count(), expectedBoxes.size(), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QStringLiteral("启动ISO"), 30000);
+    QCOMPARE(boxLines(), expectedBoxes);
+    QVERIFY(start->isEnabled() && !button("saveReport")->isEnabled() &&
+            !button("giveupBtn")->isEnabled());
+    QVERIFY(processGone(
+        dir.filePath(report.isEmpty() ? "runIsoTask.exe.pid" : "iso_pdf_generate.exe.pid")));
+}
+
+LUMORA_TEST_MAIN(TestFaults)
+#include "tst_faults.moc"
