@@ -7,36 +7,29 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace {
-
-void examine(const QJsonValue& value)
+static void examine(const QJsonValue& value)
 {
-    const bool verdict = controllerReplySucceeded(value);
-    lumora::fuzz::check(!verdict || !(value.isNull() || value.isUndefined()),
+    lumora::fuzz::check(!controllerReplySucceeded(value) ||
+                            !(value.isNull() || value.isUndefined()),
                         "null and no value never succeed");
     jsonValueToText(value);
     const QJsonArray links = dhParamsLinkArray(value);
-    lumora::fuzz::check(dhParamsLinkValues(links).size() == links.size(),
-                        "one value per link element");
-    if (value.isArray()) {
-        for (const QJsonValue& element : value.toArray())
-            examine(element);
-    } else if (value.isObject()) {
-        examine(value[QStringLiteral("no such member")]);
+    lumora::fuzz::check(dhParamsLinkValues(links).size() == links.size(), "a value per link");
+    if (value.isObject()) {
         for (const QJsonValue& member : value.toObject())
             examine(member);
     }
+    for (const QJsonValue& element : value.toArray())
+        examine(element);
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
     const QJsonDocument document = QJsonDocument::fromJson(bytes);
-    if (document.isNull())
-        examine(QString::fromUtf8(bytes));
-    else
-        examine(document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object()));
+    examine(document.isNull()    ? QJsonValue(QString::fromUtf8(bytes))
+            : document.isArray() ? QJsonValue(document.array())
+                                 : QJsonValue(document.object()));
+    examine(QJsonValue(QJsonValue::Undefined));
     return 0;
 }

@@ -10,37 +10,26 @@
 
 namespace lumora::fuzz {
 
-[[noreturn]] inline void broken(const char* invariant)
-{
-    std::fprintf(stderr, "invariant broken: %s\n", invariant);
-    std::abort();
-}
-
 inline void check(bool holds, const char* invariant)
 {
-    if (!holds)
-        broken(invariant);
+    if (!holds) {
+        std::fprintf(stderr, "invariant broken: %s\n", invariant);
+        std::abort();
+    }
 }
 
 // The file readers take a path, so every input goes through one file of this process. std::cerr
 // is silenced: the loader reports every parse error there (sanitizers write elsewhere).
 inline const std::string& writeInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::string path = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/lumora-fuzz-XXXXXX";
-        const int fd = mkstemp(pattern.data());
-        check(fd >= 0, "a temporary input file");
-        close(fd);
-        std::cerr.setstate(std::ios::badbit);
-        return pattern;
-    }();
-    static const int removal = std::atexit([] { std::remove(path.c_str()); });
-    (void)removal;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    file.close();
-    check(bool(file), "the input is written");
+    static const char* const tmp = std::getenv("TMPDIR");
+    static const std::string path =
+        std::string(tmp && *tmp ? tmp : "/tmp") + "/lumora-fuzz-" + std::to_string(getpid());
+    static const bool once =
+        (std::cerr.setstate(std::ios::badbit), std::atexit([] { std::remove(path.c_str()); }) == 0);
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    check(once, "the input file is removed at exit");
     return path;
 }
 
