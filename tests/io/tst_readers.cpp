@@ -6,14 +6,10 @@
 #include "resultfile.h"
 #include "testmain.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
+#include <QtTest>
 
 #include <iostream>
 #include <sstream>
-#include <stdexcept>
 
 namespace {
 
