@@ -2,9 +2,7 @@
 
 #include "scriptedlink.h"
 
-#include <QHostAddress>
-#include <QProcess>
-#include <QThread>
+#include <QtNetwork>
 
 #include <controllerserver.h>
 #include <functional>
@@ -20,10 +18,8 @@ public:
     {
         context.moveToThread(&thread);
         thread.start();
-        call([this, port] {
-            link = new ScriptedLink(&context);
-            server = new sim::ControllerServer(link, &context);
-            server->listen(QHostAddress::LocalHost, port);
+        run([port](ScriptedLink&, sim::ControllerServer& s) {
+            s.listen(QHostAddress::LocalHost, port);
         });
     }
     ~ServerThread()
@@ -36,7 +32,11 @@ public:
     // Runs work on the server's thread and returns when it has finished.
     void run(const std::function<void(ScriptedLink&, sim::ControllerServer&)>& work)
     {
-        call([&] { work(*link, *server); });
+        call([&] {
+            if (!server)
+                server = new sim::ControllerServer(link = new ScriptedLink(&context), &context);
+            work(*link, *server);
+        });
     }
 
 private:
@@ -44,19 +44,17 @@ private:
     {
         QMetaObject::invokeMethod(&context, work, Qt::BlockingQueuedConnection);
     }
-
     QThread thread;
     QObject context;
     ScriptedLink* link = nullptr;
     sim::ControllerServer* server = nullptr;
 };
 
-// The stand-alone controller simulator as a child process on a free loopback port.
-class Simulator final
+// The stand-alone controller simulator as a child process.
+struct Simulator final
 {
-public:
     ~Simulator() { kill(); }
-    // The port it announced, or 0 when it announced none.
+    // Starts it on a free port and returns the port it announces (0: none).
     quint16 start(const QString& program, const QStringList& arguments)
     {
         process.start(program, QStringList{"--port", "0"} + arguments);
@@ -65,13 +63,11 @@ public:
         const QByteArray line = process.readLine().trimmed();
         return line.startsWith("listening on ") ? line.mid(13).toUShort() : 0;
     }
-    qint64 pid() const { return process.processId(); }
     void kill()
     {
         process.kill();
         process.waitForFinished(30000);
     }
-
     QProcess process;
 };
 

@@ -7,28 +7,30 @@
 #include <tcpcontrollerlink.h>
 
 using namespace lumora::test;
-using tavrin::TcpControllerLink;
 
 namespace {
 
-const QString localHost = QStringLiteral("127.0.0.1");
-const QString getDh = QStringLiteral("factory.get_DH_params_link");
-const QJsonValue undefined(QJsonValue::Undefined);
-const QJsonValue refused(QJsonObject{{"success", false}});
-
-// A link to a peer, with its reports recorded.
+// A link to a peer on 127.0.0.1, with its reports recorded.
 struct Peer
 {
     Peer() { link.setRetryInterval(20); }
     bool connectTo(quint16 port)
     {
-        link.connectToController(localHost, port);
+        link.connectToController("127.0.0.1", port);
         return QTest::qWaitFor([&] { return up.count() == 1; }, 30000);
     }
-    TcpControllerLink link;
+    tavrin::TcpControllerLink link;
     QSignalSpy up{&link, &tavrin::ControllerLink::connected};
     QSignalSpy down{&link, &tavrin::ControllerLink::disconnected};
 };
+
+// JSON in single quotes; "undefined" for no value.
+QJsonValue value(QByteArray text)
+{
+    return text == "undefined"
+               ? QJsonValue(QJsonValue::Undefined)
+               : QJsonDocument::fromJson("[" + text.replace('\'', '"') + "]").array().first();
+}
 
 } // namespace
 
@@ -37,283 +39,262 @@ class TestTcpLink : public QObject
     Q_OBJECT
 
 private slots:
-    void parseAddress_data();
-    void parseAddress();
-    void conversation_data();
-    void conversation();
-    void lateReplyDoesNotAnswerNextCall();
-    void peerComesAndGoes();
-    void serverSkipsMalformedRequestsAndCutsEndlessLines();
-    void simulatorProgram_data();
-    void simulatorProgram();
-};
-
-void TestTcpLink::parseAddress_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("parsed");
-    QTest::addRow("ipv4") << "tcp://127.0.0.1:7788"
-                          << "127.0.0.1 7788";
-    QTest::addRow("ipv6") << "tcp://[::1]:65535"
-                          << "::1 65535";
-    for (const char* bad : {"tcp://127.0.0.1", "tcp://127.0.0.1:0", "http://127.0.0.1:80",
-                            "tcp://127.0.0.1:80/x", "sim"})
-        QTest::addRow("%s", bad) << bad << "";
-}
-
-void TestTcpLink::parseAddress()
-{
-    QFETCH(QString, address);
-    QFETCH(QString, parsed);
-    QString host;
-    quint16 port = 0;
-    const bool ok = TcpControllerLink::parseAddress(address, &host, &port);
-    QCOMPARE(ok ? host + ' ' + QString::number(port) : QString(), parsed);
-}
-
-// One call over the wire, with the server's faults set through the control request as an
-// outside test would. Values are JSON in single quotes, "undefined" for none; a slow call is one
-// that must run into its 300 ms timeout.
-void TestTcpLink::conversation_data()
-{
-    QTest::addColumn<QString>("call");
-    QTest::addColumn<QByteArray>("answer"); // what the controller answers
-    QTest::addColumn<QByteArray>("faults");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("flags"); // the controller sees the call; lost; slow
-    const char* const rows[][6] = {
-        {"service data", "service", "[[-90, 150.5], []]", "{}", "[[-90, 150.5], []]", "seen"},
-        {"service null", "service", "null", "{}", "null", "seen"},
-        {"service undefined", "service", "undefined", "{}", "undefined", "seen"},
-        {"command", "command", "'标定\\n完成 \\'x\\''", "{}", "'标定\\n完成 \\'x\\''", "seen"},
-        {"full command", "full", "true", "{}", "true", "seen"},
-        {"slow", "command", "1", "{'delay_ms': 60000}", "undefined", "seen slow"},
-        {"slow full command", "full", "true", "{'delay_ms': 60000}", "false", "seen slow"},
-        {"garbage", "command", "1", "{'garbage': 'cmd'}", "undefined", "seen slow"},
-        {"fail", "command", "1", "{'fail': 'cmd'}", "{'success': false}", ""},
-        {"fail every request", "service", "1", "{'fail': '*'}", "{'success': false}", ""},
-        {"fail another", "command", "1", "{'fail': 'other'}", "1", "seen"},
-        {"drop before", "command", "1", "{'drop_before': 'cmd'}", "undefined", "lost"},
-        {"drop after", "command", "1", "{'drop_after': 'cmd'}", "1", "seen lost"},
-    };
-    for (const auto& row : rows)
-        QTest::addRow("%s", row[0])
-            << row[1] << QByteArray(row[2]) << QByteArray(row[3]) << QByteArray(row[4]) << row[5];
-}
-
-void TestTcpLink::conversation()
-{
-    QFETCH(QString, call);
-    QFETCH(QByteArray, answer);
-    QFETCH(QByteArray, faults);
-    QFETCH(QByteArray, reply);
-    QFETCH(QString, flags);
-    const auto value = [](QByteArray text) {
-        return text == "undefined"
-                   ? undefined
-                   : QJsonDocument::fromJson("[" + text.replace('\'', '"') + "]").array().first();
-    };
-    const int timeout = flags.contains("slow") ? 300 : 30000;
-    ServerThread server;
-    server.run([&](ScriptedLink& link, sim::ControllerServer&) {
-        link.setServiceData("cmd", value(answer));
-        link.setCommandReply("cmd", value(answer));
-        link.setFullCommandResult("cmd", value(answer).toBool());
-    });
-    Peer peer;
-    QVERIFY(peer.connectTo(server.port()));
-    QVERIFY(peer.link.request("fault", value(faults).toObject(), 30000));
-    // A full command's own timeout bounds it, not the call timeout.
-    peer.link.setCallTimeout(call == "full" ? 30000 : timeout);
-
-    const QJsonObject payload{{"DH_params_all", QJsonArray{1.5, -2}}};
-    QElapsedTimer clock;
-    clock.start();
-    const QJsonValue got = call == "service" ? peer.link.serviceData("cmd")
-                           : call == "command"
-                               ? peer.link.execCommand("cmd", QVariant(payload))
-                               : QJsonValue(peer.link.fullCommand("cmd", QJsonValue(), timeout));
-    // The comparison tells Undefined from Null: that distinction has to survive the wire.
-    QCOMPARE(got, value(reply));
-    const qint64 took = clock.elapsed();
-    QVERIFY2(took < 20000 && (timeout > 1000 || took >= timeout - 10),
-             qPrintable(QString::number(took)));
-
-    QList<LinkCall> calls;
-    server.run([&](ScriptedLink& link, sim::ControllerServer&) { calls = link.calls; });
-    QCOMPARE(calls.size(), flags.contains("seen") ? 1 : 0);
-    if (!calls.isEmpty() && call == "command")
-        QVERIFY(calls.first().argument.userType() == QMetaType::QJsonObject &&
-                calls.first().argument.toJsonObject() == payload);
-    if (!calls.isEmpty() && call == "full")
-        QVERIFY(calls.first().number == timeout && calls.first().params.isNull());
-    if (flags.contains("lost")) {
-        QTRY_COMPARE_WITH_TIMEOUT(peer.down.count(), 1, 30000);
-        QCOMPARE(peer.down.first(), QVariantList{false});
-        QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 2, 30000);
-    }
-    QVERIFY(peer.link.isConnected());
-    QCOMPARE(peer.down.count(), flags.contains("lost") ? 1 : 0);
-}
-
-void TestTcpLink::lateReplyDoesNotAnswerNextCall()
-{
-    ServerThread server;
-    server.run([](ScriptedLink& link, sim::ControllerServer& s) {
-        link.queueCommandReply(getDh, "first");
-        link.queueCommandReply(getDh, "second");
-        s.setFaults(sim::ServerFaults::fromJson({{"delay_ms", 400}}));
-    });
-    Peer peer;
-    QVERIFY(peer.connectTo(server.port()));
-    peer.link.setCallTimeout(100);
-    QVERIFY(peer.link.execCommand(getDh, 1).isUndefined());
-    // The first reply turns up while the second call waits for its own.
-    peer.link.setCallTimeout(30000);
-    QCOMPARE(peer.link.execCommand(getDh, 2), QJsonValue("second"));
-}
-
-void TestTcpLink::peerComesAndGoes()
-{
-    quint16 port;
+    void parseAddress_data()
     {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        port = probe.serverPort();
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("parsed");
+        QTest::addRow("ipv4") << "tcp://127.0.0.1:7788"
+                              << "127.0.0.1 7788";
+        QTest::addRow("ipv6") << "tcp://[::1]:65535"
+                              << "::1 65535";
+        for (const char* bad : {"tcp://127.0.0.1", "tcp://127.0.0.1:0", "http://127.0.0.1:80",
+                                "tcp://127.0.0.1:80/x", "sim"})
+            QTest::addRow("%s", bad) << bad << "";
     }
-    Peer peer;
-    TcpControllerLink& link = peer.link;
-    link.setCallTimeout(300);
-    link.connectToController(localHost, port);
-    const auto answersNothing = [&] {
-        return link.execCommand("cmd", 1).isUndefined() && link.serviceData("cmd").isUndefined() &&
-               !link.fullCommand("cmd", QJsonValue(), 4800) && link.robotIP().isEmpty() &&
-               link.robotType().isEmpty() && link.robotModelType() == 0;
-    };
-    QVERIFY(answersNothing());
-
-    // A peer opens the port but never says who it is: the link gives up on it and tries again,
-    // without reporting a connection, until the peer answers.
-    ServerThread server(port);
-    QCOMPARE(server.port(), port);
-    int accepted = 0;
-    server.run([](ScriptedLink& controller, sim::ControllerServer& s) {
-        controller.setIdentity("10.1.2.3", "六轴", 6001);
-        s.setFaults(sim::ServerFaults::fromJson({{"garbage", "identity"}}));
-    });
-    const auto countAccepted = [&](ScriptedLink&, sim::ControllerServer& s) {
-        accepted = s.acceptedClients();
-    };
-    QTRY_VERIFY_WITH_TIMEOUT((server.run(countAccepted), accepted >= 2), 30000);
-    QCOMPARE(peer.up.count(), 0);
-    server.run([](ScriptedLink&, sim::ControllerServer& s) { s.setFaults({}); });
-    QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 1, 30000);
-    QCOMPARE(link.robotType() + link.robotIP(), QStringLiteral("六轴10.1.2.3"));
-
-    // A controller that goes away on purpose (a reboot) is an expected loss; while it is away,
-    // calls answer nothing and the server refuses newcomers.
-    server.run([](ScriptedLink& controller, sim::ControllerServer&) {
-        emit controller.disconnected(true);
-    });
-    QTRY_COMPARE_WITH_TIMEOUT(peer.down.count(), 1, 30000);
-    QCOMPARE(peer.down.takeFirst(), QVariantList{true});
-    QVERIFY(answersNothing());
-    QTcpSocket knock;
-    knock.connectToHost(localHost, port);
-    QVERIFY(!knock.waitForConnected(30000));
-    QCOMPARE(knock.error(), QAbstractSocket::ConnectionRefusedError);
-
-    // It comes back with another identity, which the link reads afresh.
-    server.run([](ScriptedLink& controller, sim::ControllerServer&) {
-        controller.setIdentity("10.9.9.9", "other", 7);
-        controller.announceConnected();
-    });
-    QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 2, 30000);
-    QCOMPARE(link.robotIP() + QString::number(link.robotModelType()), QStringLiteral("10.9.9.97"));
-
-    // A second client replaces the link's connection: an unexpected loss, and the link in its
-    // turn replaces the newcomer.
-    QTcpSocket second;
-    QSignalSpy secondClosed(&second, &QAbstractSocket::disconnected);
-    second.connectToHost(localHost, port);
-    QTRY_COMPARE_WITH_TIMEOUT(peer.down.count(), 1, 30000);
-    QCOMPARE(peer.down.takeFirst(), QVariantList{false});
-    QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 3, 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(secondClosed.count(), 1, 30000);
-
-    // An operator's disconnect is expected too, and stops nothing for good.
-    link.disconnectFromController();
-    QTRY_COMPARE_WITH_TIMEOUT(peer.down.count(), 1, 30000);
-    QCOMPARE(peer.down.takeFirst(), QVariantList{true});
-    link.connectToController(localHost, port);
-    QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 4, 30000);
-}
-
-void TestTcpLink::serverSkipsMalformedRequestsAndCutsEndlessLines()
-{
-    ServerThread server;
-    server.run([](ScriptedLink& link, sim::ControllerServer&) { link.setServiceData("key", 1); });
-    QTcpSocket client;
-    QSignalSpy closed(&client, &QAbstractSocket::disconnected);
-    client.connectToHost(localHost, server.port());
-    QVERIFY(client.waitForConnected(30000));
-    client.write(
-        "not json\n[1,2]\n{\"op\":\"serviceData\",\"key\":\"key\"}\n"
-        "{\"id\":\"7\",\"op\":\"serviceData\",\"key\":\"key\"}\n\n"
-        "{\"id\":8,\"op\":\"noSuchOp\"}\n{\"id\":9,\"op\":\"serviceData\",\"key\":\"key\"}\n");
-    QByteArray received;
-    QTRY_VERIFY_WITH_TIMEOUT((received += client.readAll()).count('\n') >= 2, 30000);
-    QCOMPARE(received, QByteArray("{\"id\":8,\"undefined\":true}\n{\"id\":9,\"value\":1}\n"));
-    client.write(QByteArray(5 * 1024 * 1024, 'x'));
-    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
-}
-
-// The simulator's fault switches on its command line, and the arguments it refuses.
-void TestTcpLink::simulatorProgram_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("outcome"); // what a DH query meets, or the refusal's words
-    QTest::addRow("fail") << QStringList{"--fail", getDh} << "refused";
-    QTest::addRow("delay") << QStringList{"--delay", "600"} << "silent";
-    QTest::addRow("garbage") << QStringList{"--garbage", getDh} << "silent";
-    QTest::addRow("drop before") << QStringList{"--drop-before", getDh} << "lost";
-    QTest::addRow("drop after") << QStringList{"--drop-after", getDh} << "answered, lost";
-    QTest::addRow("port not a number") << QStringList{"--port", "abc"} << "--port";
-    QTest::addRow("negative delay") << QStringList{"--delay", "-5"} << "--delay";
-    QTest::addRow("port taken") << QStringList{"--port", "TAKEN"} << "cannot listen";
-}
-
-void TestTcpLink::simulatorProgram()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, outcome);
-    QTcpServer taken;
-    QVERIFY(taken.listen(QHostAddress::LocalHost));
-    arguments.replaceInStrings("TAKEN", QString::number(taken.serverPort()));
-    Simulator simulator;
-    const quint16 port =
-        simulator.start(SIM_PROGRAM, QStringList{"--reboot-delay", "200"} + arguments);
-    if (!port) {
-        QCOMPARE(simulator.process.state(), QProcess::NotRunning);
-        QCOMPARE(simulator.process.exitCode(), 1);
-        simulator.process.setReadChannel(QProcess::StandardError);
-        QVERIFY(simulator.process.readAll().contains(outcome.toUtf8()));
-        return;
+    void parseAddress()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, parsed);
+        QString host;
+        quint16 port = 0;
+        const bool ok = tavrin::TcpControllerLink::parseAddress(address, &host, &port);
+        QCOMPARE(ok ? host + ' ' + QString::number(port) : QString(), parsed);
     }
-    QVERIFY(!outcome.startsWith("-"));
-    Peer peer;
-    QVERIFY(peer.connectTo(port));
-    peer.link.setCallTimeout(300);
-    const QJsonValue reply = peer.link.execCommand(getDh, QString());
-    QCOMPARE(reply.isUndefined(), outcome == "silent" || outcome == "lost");
-    if (outcome == "refused")
-        QCOMPARE(reply, refused);
-    if (outcome.endsWith("lost")) {
+
+    // One call over the wire, with the server's faults set through the control request as an
+    // outside test would. A slow call must run into its 300 ms timeout.
+    void conversation_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QByteArray>("answer"); // the controller's
+        QTest::addColumn<QByteArray>("faults");
+        QTest::addColumn<QByteArray>("reply"); // the link's
+        QTest::addColumn<QString>("flags");    // the controller sees the call; lost; slow
+        const char* const rows[][6] = {
+            {"service data", "service", "[[-90, 150.5], []]", "{}", "[[-90, 150.5], []]", "seen"},
+            {"service null", "service", "null", "{}", "null", "seen"},
+            {"service undefined", "service", "undefined", "{}", "undefined", "seen"},
+            {"command", "command", "'标定\\n完成 \\'x\\''", "{}", "'标定\\n完成 \\'x\\''", "seen"},
+            {"full command", "full", "true", "{}", "true", "seen"},
+            {"slow", "command", "1", "{'delay_ms': 60000}", "undefined", "seen slow"},
+            {"slow full command", "full", "true", "{'delay_ms': 60000}", "false", "seen slow"},
+            {"garbage", "command", "1", "{'garbage': 'cmd'}", "undefined", "seen slow"},
+            {"fail", "command", "1", "{'fail': 'cmd'}", "{'success': false}", ""},
+            {"fail every request", "service", "1", "{'fail': '*'}", "{'success': false}", ""},
+            {"fail another", "command", "1", "{'fail': 'other'}", "1", "seen"},
+            {"drop before", "command", "1", "{'drop_before': 'cmd'}", "undefined", "lost"},
+            {"drop after", "command", "1", "{'drop_after': 'cmd'}", "1", "seen lost"},
+        };
+        for (const auto& row : rows)
+            QTest::addRow("%s", row[0]) << row[1] << QByteArray(row[2]) << QByteArray(row[3])
+                                        << QByteArray(row[4]) << row[5];
+    }
+    void conversation()
+    {
+        QFETCH(QString, call);
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, faults);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, flags);
+        const int timeout = flags.contains("slow") ? 300 : 30000;
+        ServerThread server;
+        server.run([&](ScriptedLink& link, sim::ControllerServer&) {
+            link.setServiceData("cmd", value(answer));
+            link.setCommandReply("cmd", value(answer));
+            link.setFullCommandResult("cmd", value(answer).toBool());
+        });
+        Peer peer;
+        QVERIFY(peer.connectTo(server.port()));
+        QVERIFY(peer.link.request("fault", value(faults).toObject(), 30000));
+        // A full command's own timeout bounds it, not the call timeout.
+        peer.link.setCallTimeout(call == "full" ? 30000 : timeout);
+
+        const QJsonObject payload{{"DH_params_all", QJsonArray{1.5, -2}}};
+        QElapsedTimer clock;
+        clock.start();
+        const QJsonValue got =
+            call == "service"   ? peer.link.serviceData("cmd")
+            : call == "command" ? peer.link.execCommand("cmd", QVariant(payload))
+                                : QJsonValue(peer.link.fullCommand("cmd", QJsonValue(), timeout));
+        // The comparison tells Undefined from Null: that distinction has to survive the wire.
+        QCOMPARE(got, value(reply));
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took < 20000 && (timeout > 1000 || took >= timeout - 10),
+                 qPrintable(QString::number(took)));
+
+        QList<LinkCall> calls;
+        server.run([&](ScriptedLink& link, sim::ControllerServer&) { calls = link.calls; });
+        QCOMPARE(calls.size(), flags.contains("seen") ? 1 : 0);
+        if (!calls.isEmpty() && call == "command")
+            QVERIFY(calls.first().argument.userType() == QMetaType::QJsonObject &&
+                    calls.first().argument.toJsonObject() == payload);
+        if (!calls.isEmpty() && call == "full")
+            QVERIFY(calls.first().number == timeout && calls.first().params.isNull());
+        if (flags.contains("lost")) {
+            QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 2, 30000);
+            QCOMPARE(peer.down.first(), QVariantList{false});
+        }
+        QVERIFY(peer.link.isConnected());
+        QCOMPARE(peer.down.count(), flags.contains("lost") ? 1 : 0);
+    }
+
+    void lateReplyDoesNotAnswerNextCall()
+    {
+        ServerThread server;
+        server.run([](ScriptedLink& link, sim::ControllerServer& s) {
+            link.queueCommandReply("cmd", "first");
+            link.queueCommandReply("cmd", "second");
+            s.setFaults(sim::ServerFaults::fromJson({{"delay_ms", 400}}));
+        });
+        Peer peer;
+        QVERIFY(peer.connectTo(server.port()));
+        peer.link.setCallTimeout(100);
+        QVERIFY(peer.link.execCommand("cmd", 1).isUndefined());
+        // The first reply turns up while the second call waits for its own.
+        peer.link.setCallTimeout(30000);
+        QCOMPARE(peer.link.execCommand("cmd", 2), QJsonValue("second"));
+    }
+
+    void peerComesAndGoes()
+    {
+        quint16 port;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            port = probe.serverPort();
+        }
+        Peer peer;
+        tavrin::TcpControllerLink& link = peer.link;
+        link.setCallTimeout(300);
+        link.connectToController("127.0.0.1", port);
+        const auto answersNothing = [&] {
+            return link.execCommand("cmd", 1).isUndefined() &&
+                   link.serviceData("cmd").isUndefined() &&
+                   !link.fullCommand("cmd", QJsonValue(), 4800) &&
+                   link.robotIP() + link.robotType() + QString::number(link.robotModelType()) ==
+                       "0";
+        };
+        QVERIFY(answersNothing());
+
+        // A peer opens the port but never says who it is: the link gives up on it and tries
+        // again, without reporting a connection, until the peer answers.
+        ServerThread server(port);
+        QCOMPARE(server.port(), port);
+        int accepted = 0;
+        server.run([](ScriptedLink& controller, sim::ControllerServer& s) {
+            controller.setIdentity("10.1.2.3", "六轴", 6001);
+            s.setFaults(sim::ServerFaults::fromJson({{"garbage", "identity"}}));
+        });
+        const auto count = [&](ScriptedLink&, sim::ControllerServer& s) {
+            accepted = s.acceptedClients();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT((server.run(count), accepted >= 2), 30000);
+        QCOMPARE(peer.up.count(), 0);
+        server.run([](ScriptedLink&, sim::ControllerServer& s) { s.setFaults({}); });
+        QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 1, 30000);
+        QCOMPARE(link.robotIP() + link.robotType() + QString::number(link.robotModelType()),
+                 QStringLiteral("10.1.2.3六轴6001"));
+
+        // A controller that goes away on purpose (a reboot) is an expected loss; while it is
+        // away, calls answer nothing and the server refuses newcomers.
+        server.run([](ScriptedLink& controller, sim::ControllerServer&) {
+            emit controller.disconnected(true);
+        });
         QTRY_COMPARE_WITH_TIMEOUT(peer.down.count(), 1, 30000);
+        QCOMPARE(peer.down.takeFirst(), QVariantList{true});
+        QVERIFY(answersNothing());
+        QTcpSocket knock;
+        knock.connectToHost("127.0.0.1", port);
+        QVERIFY(!knock.waitForConnected(30000));
+        QCOMPARE(knock.error(), QAbstractSocket::ConnectionRefusedError);
+
+        // It comes back with another identity, which the link reads afresh.
+        server.run([](ScriptedLink& controller, sim::ControllerServer&) {
+            controller.setIdentity("10.9.9.9", "other", 7);
+            controller.announceConnected();
+        });
         QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 2, 30000);
+        QCOMPARE(link.robotIP() + link.robotType(), QStringLiteral("10.9.9.9other"));
+
+        // A second client replaces the link's connection: an unexpected loss, and the link in
+        // its turn replaces the newcomer.
+        QTcpSocket second;
+        QSignalSpy secondClosed(&second, &QAbstractSocket::disconnected);
+        second.connectToHost("127.0.0.1", port);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 3, 30000);
+        QCOMPARE(peer.down.takeFirst(), QVariantList{false});
+        QTRY_COMPARE_WITH_TIMEOUT(secondClosed.count(), 1, 30000);
+
+        // An operator's disconnect is expected too, and stops nothing for good.
+        link.disconnectFromController();
+        QTRY_COMPARE_WITH_TIMEOUT(peer.down.count(), 1, 30000);
+        QCOMPARE(peer.down.takeFirst(), QVariantList{true});
+        link.connectToController("127.0.0.1", port);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 4, 30000);
     }
-    QCOMPARE(peer.down.count(), outcome.endsWith("lost") ? 1 : 0);
-}
+
+    void serverSkipsMalformedRequestsAndCutsEndlessLines()
+    {
+        ServerThread server;
+        server.run(
+            [](ScriptedLink& link, sim::ControllerServer&) { link.setServiceData("key", 1); });
+        QTcpSocket client;
+        QSignalSpy closed(&client, &QAbstractSocket::disconnected);
+        client.connectToHost("127.0.0.1", server.port());
+        QVERIFY(client.waitForConnected(30000));
+        client.write(
+            "not json\n[1,2]\n{\"op\":\"serviceData\",\"key\":\"key\"}\n"
+            "{\"id\":\"7\",\"op\":\"serviceData\",\"key\":\"key\"}\n\n"
+            "{\"id\":8,\"op\":\"noSuchOp\"}\n{\"id\":9,\"op\":\"serviceData\",\"key\":\"key\"}\n");
+        QByteArray received;
+        QTRY_VERIFY_WITH_TIMEOUT((received += client.readAll()).count('\n') >= 2, 30000);
+        QCOMPARE(received, QByteArray("{\"id\":8,\"undefined\":true}\n{\"id\":9,\"value\":1}\n"));
+        client.write(QByteArray(5 * 1024 * 1024, 'x'));
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
+    }
+
+    // The simulator's fault switches on its command line, and the arguments it refuses.
+    void simulatorProgram_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("outcome"); // what a DH query meets, or the refusal's words
+        const QString dh = QStringLiteral("factory.get_DH_params_link");
+        QTest::addRow("fail") << QStringList{"--fail", dh} << "{'success': false}";
+        QTest::addRow("delay") << QStringList{"--delay", "600"} << "undefined";
+        QTest::addRow("garbage") << QStringList{"--garbage", dh} << "undefined";
+        QTest::addRow("drop before") << QStringList{"--drop-before", dh} << "undefined, lost";
+        QTest::addRow("drop after") << QStringList{"--drop-after", dh} << "lost";
+        QTest::addRow("port not a number") << QStringList{"--port", "abc"} << "--port";
+        QTest::addRow("negative delay") << QStringList{"--delay", "-5"} << "--delay";
+        QTest::addRow("port taken") << QStringList{"--port", "TAKEN"} << "cannot listen";
+    }
+    void simulatorProgram()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, outcome);
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::LocalHost));
+        Simulator simulator;
+        const quint16 port = simulator.start(
+            SIM_PROGRAM, arguments.replaceInStrings("TAKEN", QString::number(taken.serverPort())));
+        if (outcome.startsWith("-") || outcome.startsWith("cannot")) {
+            QVERIFY(!port && simulator.process.state() == QProcess::NotRunning);
+            QCOMPARE(simulator.process.exitCode(), 1);
+            QVERIFY(simulator.process.readAllStandardError().contains(outcome.toUtf8()));
+            return;
+        }
+        Peer peer;
+        QVERIFY(peer.connectTo(port));
+        peer.link.setCallTimeout(300);
+        const QJsonValue reply = peer.link.execCommand("factory.get_DH_params_link", QString());
+        QCOMPARE(reply.isUndefined(), outcome.startsWith("undefined"));
+        if (outcome.startsWith("{"))
+            QCOMPARE(reply, value(outcome.toUtf8()));
+        if (outcome.endsWith("lost"))
+            QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 2, 30000);
+        QCOMPARE(peer.down.count(), outcome.endsWith("lost") ? 1 : 0);
+    }
+};
 
 LUMORA_TEST_MAIN(TestTcpLink)
 #include "tst_tcplink.moc"
