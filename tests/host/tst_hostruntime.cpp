@@ -12,7 +12,6 @@
 #include <thread>
 #include <unistd.h>
 
-using lumora::test::ScriptedLink;
 using tavrin::QFLog;
 
 namespace {
@@ -43,9 +42,9 @@ class TestHostRuntime : public QObject
     QString base;
     int run = 0;
 
-    QByteArray logged(const QString& fileBase) const
+    QByteArray logged() const
     {
-        QFile file(fileBase + QDate::currentDate().toString("_yyyy-MM-dd.log"));
+        QFile file(base + QDate::currentDate().toString("_yyyy-MM-dd.log"));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     // Every line must be a whole record "[S|t] source index", each source's indexes in order
@@ -53,7 +52,7 @@ class TestHostRuntime : public QObject
     std::map<QString, int> records() const
     {
         static const QRegularExpression format(QStringLiteral(R"(^\[S\|t\] (\S+) (\d+)$)"));
-        const QByteArray bytes = logged(base);
+        const QByteArray bytes = logged();
         std::map<QString, int> next;
         for (const QByteArray& line : bytes.left(bytes.lastIndexOf('\n')).split('\n')) {
             const QRegularExpressionMatch match = format.match(QString::fromUtf8(line));
@@ -65,197 +64,181 @@ class TestHostRuntime : public QObject
 
 private slots:
     void init() { base = dir.filePath(QStringLiteral("log%1/w").arg(++run)); }
-    void interfaceManager();
-    void registryAndPages();
-    void consoleAndFileCopies();
-    void recordsArriveWholeAndInOrder();
-    void burstInsideLoopIsBuffered();
-    void busyLoopStillGetsItsRecordsWritten();
-    void processEndWritesTheRest_data();
-    void processEndWritesTheRest();
-    void unopenableFileKeepsConsoleAndObserver();
-};
 
-void TestHostRuntime::interfaceManager()
-{
-    auto& manager = tavrin::tavrinInterface();
-    QSignalSpy up(&manager, &tavrin::InterfaceManager::sigNetworkConnect);
-    QSignalSpy down(&manager, &tavrin::InterfaceManager::sigNetworkDisConnect);
-    auto* link = new ScriptedLink;
-    link->setIdentity("10.0.0.5", "LX6-900", 6001);
-    link->setServiceData("key", 1);
-    link->setCommandReply("cmd", "ok");
-    link->setFullCommandResult("reboot", true);
-    const auto answers = [&] {
-        return QVariantList{manager.getXServiceData("key"),
-                            manager.execCommandXServiceData("cmd", 7),
-                            manager.rcRequestFullCommand("reboot", QJsonValue(), 4800),
-                            manager.getRobotIP(),
-                            manager.getRobotType(),
-                            manager.getRobotModelType()};
-    };
-    manager.setControllerLink(link);
-    QCOMPARE(answers(), (QVariantList{1, "ok", true, "10.0.0.5", "LX6-900", 6001}));
-    QVERIFY(link->calls.at(1).argument == 7 && link->calls.at(2).number == 4800 &&
-            link->calls.at(2).params.isNull());
-    emit link->connected();
-    emit link->disconnected(true);
-    QCOMPARE(up.count(), 1);
-    QCOMPARE(down.takeFirst(), QVariantList{true});
-
-    // A replaced link no longer speaks for the manager; a destroyed one counts as none.
-    ScriptedLink other;
-    manager.setControllerLink(&other);
-    emit link->connected();
-    QCOMPARE(up.count(), 1);
-    manager.setControllerLink(link);
-    delete link;
-    QCOMPARE(manager.controllerLink(), nullptr);
-    QCOMPARE(answers(), (QVariantList{QJsonValue(QJsonValue::Undefined),
-                                      QJsonValue(QJsonValue::Undefined), false, "", "", 0}));
-}
-
-void TestHostRuntime::registryAndPages()
-{
-    tavrin::PluginRegister registry;
-    int made = 0;
-    const auto factory = [&made](QObject* parent) {
-        ++made;
-        return new tavrin::PluginBase(parent);
-    };
-    registry.regist("b", nullptr);
-    registry.regist("a", factory);
-    registry.regist("b", factory);
-    QCOMPARE(registry.ids(), QStringList({"b", "a"}));
-    QObject owner;
-    QCOMPARE(registry.create("b", &owner)->parent(), &owner);
-    QCOMPARE(made, 1);
-    QCOMPARE(registry.create("unknown", &owner), nullptr);
-
-    auto* page = new QWidget;
-    QCOMPARE(tavrin::CreateCenterWidget("page", page), 0);
-    QCOMPARE(tavrin::centerWidget("page"), page);
-    delete page;
-    QCOMPARE(tavrin::centerWidget("page"), nullptr);
-}
-
-void TestHostRuntime::consoleAndFileCopies()
-{
-    QTemporaryFile console;
-    QVERIFY(console.open());
-    const int standardError = dup(STDERR_FILENO);
-    dup2(console.handle(), STDERR_FILENO);
-    QFLog::setConsoleEnabled(true);
-    QFLog(QStringLiteral("\033[35m"), "[S|tag]", QString(), base, "log")
-        << "resetAll"
-        << "[in]" << QStringLiteral("text") << 42;
-    QFLog::setConsoleEnabled(false);
-    dup2(standardError, STDERR_FILENO);
-    close(standardError);
-    QVERIFY(console.seek(0));
-    QCOMPARE(console.readAll(), QByteArray("\033[35m[S|tag] resetAll [in] text 42\033[0m\n"));
-    QCOMPARE(logged(base), QByteArray("[S|tag] resetAll [in] text 42\n"));
-}
-
-void TestHostRuntime::recordsArriveWholeAndInOrder()
-{
-    // Writers with and without event loops, together well beyond one buffer.
-    const auto writer = [this](const QString& source) {
-        return [=] {
-            for (int i = 0; i < 3000; ++i)
-                record(base, source, i);
+    void interfaceManager()
+    {
+        auto& manager = tavrin::tavrinInterface();
+        QSignalSpy up(&manager, &tavrin::InterfaceManager::sigNetworkConnect);
+        QSignalSpy down(&manager, &tavrin::InterfaceManager::sigNetworkDisConnect);
+        auto* link = new lumora::test::ScriptedLink;
+        link->setIdentity("10.0.0.5", "LX6-900", 6001);
+        link->setServiceData("key", 1);
+        link->setCommandReply("cmd", "ok");
+        link->setFullCommandResult("reboot", true);
+        const auto answers = [&] {
+            return QVariantList{manager.getXServiceData("key"),
+                                manager.execCommandXServiceData("cmd", 7),
+                                manager.rcRequestFullCommand("reboot", QJsonValue(), 4800),
+                                manager.getRobotIP(),
+                                manager.getRobotType(),
+                                manager.getRobotModelType()};
         };
-    };
-    std::vector<std::thread> plain;
-    std::vector<std::unique_ptr<QThread>> looping;
-    for (int t = 0; t < 2; ++t) {
-        plain.emplace_back(writer(QStringLiteral("plain%1").arg(t)));
-        looping.emplace_back(
-            QThread::create(insideEventLoop, writer(QStringLiteral("loop%1").arg(t))));
-        looping.back()->start();
-    }
-    insideEventLoop(writer(QStringLiteral("main")));
-    for (int t = 0; t < 2; ++t) {
-        plain[t].join();
-        QVERIFY(looping[t]->wait());
-    }
-    // Every writer has gone idle or ended: nothing may still be held back.
-    QCOMPARE(
-        records(),
-        (std::map<QString, int>{
-            {"loop0", 3000}, {"loop1", 3000}, {"main", 3000}, {"plain0", 3000}, {"plain1", 3000}}));
-}
+        manager.setControllerLink(link);
+        QCOMPARE(answers(), (QVariantList{1, "ok", true, "10.0.0.5", "LX6-900", 6001}));
+        QVERIFY(link->calls.at(1).argument == 7 && link->calls.at(2).number == 4800 &&
+                link->calls.at(2).params.isNull());
+        emit link->connected();
+        emit link->disconnected(true);
+        QCOMPARE(up.count(), 1);
+        QCOMPARE(down.takeFirst(), QVariantList{true});
 
-void TestHostRuntime::burstInsideLoopIsBuffered()
-{
-    // A burst inside a loop waits for the loop to go idle. The writer's timer may write records
-    // older than 100 ms, so only a burst that took less shows the buffering.
-    for (int attempt = 0;; ++attempt) {
-        QVERIFY(attempt < 100);
-        base = dir.filePath(QStringLiteral("burst%1/w").arg(attempt));
-        int whileBusy = 0;
-        qint64 took = 0;
-        insideEventLoop([&] {
-            QElapsedTimer clock;
-            clock.start();
-            for (int i = 0; i < 50; ++i)
-                record(base, QStringLiteral("main"), i);
-            whileBusy = logged(base).count('\n');
-            took = clock.elapsed();
-        });
-        QCOMPARE(records(), (std::map<QString, int>{{"main", 50}}));
-        if (took < 50) {
-            QVERIFY2(whileBusy < 25, qPrintable(QString::number(whileBusy)));
-            break;
+        // A replaced link no longer speaks for the manager; a destroyed one counts as none.
+        lumora::test::ScriptedLink other;
+        manager.setControllerLink(&other);
+        emit link->connected();
+        QCOMPARE(up.count(), 1);
+        manager.setControllerLink(link);
+        delete link;
+        QCOMPARE(manager.controllerLink(), nullptr);
+        const QJsonValue none(QJsonValue::Undefined);
+        QCOMPARE(answers(), (QVariantList{none, none, false, "", "", 0}));
+    }
+
+    void registryAndPages()
+    {
+        tavrin::PluginRegister registry;
+        int made = 0;
+        const auto factory = [&made](QObject* parent) {
+            ++made;
+            return new tavrin::PluginBase(parent);
+        };
+        registry.regist("b", nullptr);
+        registry.regist("a", factory);
+        registry.regist("b", factory);
+        QCOMPARE(registry.ids(), QStringList({"b", "a"}));
+        QObject owner;
+        QCOMPARE(registry.create("b", &owner)->parent(), &owner);
+        QCOMPARE(made, 1);
+        QCOMPARE(registry.create("unknown", &owner), nullptr);
+
+        auto* page = new QWidget;
+        QCOMPARE(tavrin::CreateCenterWidget("page", page), 0);
+        QCOMPARE(tavrin::centerWidget("page"), page);
+        delete page;
+        QCOMPARE(tavrin::centerWidget("page"), nullptr);
+    }
+
+    void consoleAndFileCopies()
+    {
+        QTemporaryFile console;
+        QVERIFY(console.open());
+        const int standardError = dup(STDERR_FILENO);
+        dup2(console.handle(), STDERR_FILENO);
+        QFLog::setConsoleEnabled(true);
+        QFLog(QStringLiteral("\033[35m"), "[S|tag]", QString(), base, "log")
+            << "resetAll"
+            << "[in]" << QStringLiteral("text") << 42;
+        QFLog::setConsoleEnabled(false);
+        dup2(standardError, STDERR_FILENO);
+        close(standardError);
+        QVERIFY(console.seek(0));
+        QCOMPARE(console.readAll(), QByteArray("\033[35m[S|tag] resetAll [in] text 42\033[0m\n"));
+        QCOMPARE(logged(), QByteArray("[S|tag] resetAll [in] text 42\n"));
+    }
+
+    void recordsArriveWholeAndInOrder()
+    {
+        // Writers with and without event loops, together well beyond one buffer.
+        const auto writer = [this](const QString& source) {
+            return [=] {
+                for (int i = 0; i < 3000; ++i)
+                    record(base, source, i);
+            };
+        };
+        std::vector<std::thread> plain;
+        std::vector<std::unique_ptr<QThread>> looping;
+        for (int t = 0; t < 2; ++t) {
+            plain.emplace_back(writer(QStringLiteral("plain%1").arg(t)));
+            looping.emplace_back(
+                QThread::create(insideEventLoop, writer(QStringLiteral("loop%1").arg(t))));
+            looping.back()->start();
+        }
+        insideEventLoop(writer(QStringLiteral("main")));
+        for (int t = 0; t < 2; ++t) {
+            plain[t].join();
+            QVERIFY(looping[t]->wait());
+        }
+        // Every writer has gone idle or ended: nothing may still be held back.
+        QCOMPARE(records(), (std::map<QString, int>{{"loop0", 3000},
+                                                    {"loop1", 3000},
+                                                    {"main", 3000},
+                                                    {"plain0", 3000},
+                                                    {"plain1", 3000}}));
+    }
+
+    void burstWaitsForTheLoopOrTheTimer()
+    {
+        // A burst inside a loop is written when the loop goes idle, or by the writer's timer when
+        // the loop stays busy. The timer takes records older than 100 ms, so only a burst that
+        // took less shows the buffering.
+        for (int attempt = 0;; ++attempt) {
+            QVERIFY(attempt < 100);
+            base = dir.filePath(QStringLiteral("burst%1/w").arg(attempt));
+            int whileBusy = 0;
+            qint64 took = 0;
+            bool writtenBusy = false;
+            insideEventLoop([&] {
+                QElapsedTimer clock;
+                clock.start();
+                for (int i = 0; i < 50; ++i)
+                    record(base, QStringLiteral("main"), i);
+                whileBusy = logged().count('\n');
+                took = clock.elapsed();
+                for (QDeadlineTimer patience(60000); !writtenBusy && !patience.hasExpired();
+                     QThread::yieldCurrentThread())
+                    writtenBusy = logged().count('\n') == 50;
+            });
+            QVERIFY(writtenBusy);
+            QCOMPARE(records(), (std::map<QString, int>{{"main", 50}}));
+            if (took < 50) {
+                QVERIFY2(whileBusy < 25, qPrintable(QString::number(whileBusy)));
+                break;
+            }
         }
     }
-}
 
-void TestHostRuntime::busyLoopStillGetsItsRecordsWritten()
-{
-    // The loop never gets to wait: the writer's timer writes the record.
-    bool written = false;
-    insideEventLoop([&] {
-        record(base, QStringLiteral("main"), 0);
-        for (QDeadlineTimer patience(60000); !written && !patience.hasExpired();
-             QThread::yieldCurrentThread())
-            written = logged(base) == "[S|t] main 0\n";
-    });
-    QVERIFY(written);
-}
-
-void TestHostRuntime::processEndWritesTheRest_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addRow("exit() from inside the loop") << "exit";
-    QTest::addRow("main returns") << "return";
-}
-
-void TestHostRuntime::processEndWritesTheRest()
-{
-    QFETCH(QString, mode);
-    QProcess helper;
-    helper.start(TRACEWRITER_HELPER, {base, mode, "3000"});
-    QVERIFY(helper.waitForFinished(60000));
-    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(helper.exitCode(), 0);
-    QCOMPARE(records(), (std::map<QString, int>{{"late", 1}, {"record", 3000}}));
-}
-
-void TestHostRuntime::unopenableFileKeepsConsoleAndObserver()
-{
-    // A plain file where the log folder belongs.
-    QVERIFY(lumora::test::writeTextFile(base.chopped(2), "x"));
-    QStringList seen;
-    QFLog::setObserver([&seen](const QFLog::Record& r) { seen.append(r.text); });
-    for (int i = 0; i < 3; ++i) {
-        QFLog line(QString(), "[S|t]", QString(), base, "log");
-        QVERIFY(!line.file.isOpen());
-        line << "record" << i;
+    void processEndWritesTheRest_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addRow("exit() from inside the loop") << "exit";
+        QTest::addRow("main returns") << "return";
     }
-    QFLog::setObserver(nullptr);
-    QCOMPARE(seen, QStringList({"record 0", "record 1", "record 2"}));
-}
+    void processEndWritesTheRest()
+    {
+        QFETCH(QString, mode);
+        QProcess helper;
+        helper.start(TRACEWRITER_HELPER, {base, mode, "3000"});
+        QVERIFY(helper.waitForFinished(60000));
+        QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(helper.exitCode(), 0);
+        QCOMPARE(records(), (std::map<QString, int>{{"late", 1}, {"record", 3000}}));
+    }
+
+    void unopenableFileKeepsConsoleAndObserver()
+    {
+        // A plain file where the log folder belongs.
+        QVERIFY(lumora::test::writeTextFile(base.chopped(2), "x"));
+        QStringList seen;
+        QFLog::setObserver([&seen](const QFLog::Record& r) { seen.append(r.text); });
+        for (int i = 0; i < 3; ++i) {
+            QFLog line(QString(), "[S|t]", QString(), base, "log");
+            QVERIFY(!line.file.isOpen());
+            line << "record" << i;
+        }
+        QFLog::setObserver(nullptr);
+        QCOMPARE(seen, QStringList({"record 0", "record 1", "record 2"}));
+    }
+};
 
 LUMORA_TEST_MAIN(TestHostRuntime)
 #include "tst_hostruntime.moc"
