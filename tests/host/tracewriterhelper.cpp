@@ -1,10 +1,10 @@
-// Writes numbered trace records from inside its event loop and then ends the process in the way
-// its second argument names; one more record comes from an exit handler that runs after the
-// trace writer's own. A test reads which records reached the file.
-//   tracewriterhelper FILEBASE exit|return COUNT
+// Writes numbered trace records from inside its event loop, then ends the process in the way its
+// second argument names: exit() from the loop, a return from main, or a busy loop that ends the
+// process once the writer's timer has put the records in the file (exit code 3 if it never
+// does). One more record comes from an exit handler that runs after the trace writer's own.
+//   tracewriterhelper FILEBASE exit|return|busy COUNT
 
-#include <QCoreApplication>
-#include <QTimer>
+#include <QtCore>
 #include <qflog.h>
 
 #include <cstdlib>
@@ -27,8 +27,13 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &app, [&] {
         for (int i = 0; i < count; ++i)
             tavrin::QFLog(QString(), "[S|t]", QString(), base, "log") << "record" << i;
-        if (mode == "exit")
-            std::exit(0);
+        for (QDeadlineTimer patience(mode == "busy" ? 20000 : 0); !patience.hasExpired();) {
+            QFile file(base + QDate::currentDate().toString("_yyyy-MM-dd.log"));
+            if (file.open(QIODevice::ReadOnly) && file.readAll().count('\n') == count)
+                std::exit(0);
+        }
+        if (mode != "return")
+            std::exit(mode == "busy" ? 3 : 0);
         app.quit();
     });
     return app.exec();
