@@ -207,6 +207,7 @@ private slots:
         QVERIFY(
             writeFakeTool(calibrationToolPath(dir.path()),
                           notePid + "printf '[PHASE] OPTIMIZATION\\n[PROGRESS] 3/9\\n'\n" + body));
+        common::optimizedDHParamsVec = {7, 7, 7, 7};
         boxes->clear();
         button("runCalibrationBtn")->click();
         if (body.contains("sleep")) {
@@ -216,6 +217,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(label("calibrationLabel"), expected[0], 60000);
         QCOMPARE(QStringList({label("calibrationLabel"), label("connectionLabel")}) + boxLines(),
                  expected);
+        // An earlier result stays; nothing is offered for applying.
+        QCOMPARE(common::optimizedDHParamsVec, QVector<double>({7, 7, 7, 7}));
         QVERIFY(button("runCalibrationBtn")->isEnabled() && !button("confirmBtn")->isEnabled());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(calibrationWidget::instance()->findChildren<QProcess*>().isEmpty());
