@@ -176,47 +176,29 @@ private slots:
                                                     {"plain1", 3000}}));
     }
 
-    void burstWaitsForTheLoopToGoIdle()
-    {
-        // The writer's timer takes records older than 100 ms, so only a burst that took less
-        // shows the buffering.
-        for (int attempt = 0;; ++attempt) {
-            QVERIFY(attempt < 100);
-            base = dir.filePath(QStringLiteral("burst%1/w").arg(attempt));
-            int whileBusy = 0;
-            qint64 took = 0;
-            insideEventLoop([&] {
-                QElapsedTimer clock;
-                clock.start();
-                for (int i = 0; i < 50; ++i)
-                    record(base, QStringLiteral("main"), i);
-                whileBusy = logged().count('\n');
-                took = clock.elapsed();
-            });
-            QCOMPARE(records(), (std::map<QString, int>{{"main", 50}}));
-            if (took < 50) {
-                QVERIFY2(whileBusy < 25, qPrintable(QString::number(whileBusy)));
-                break;
-            }
-        }
-    }
-
     void processEndWritesTheRest_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addRow("exit() from inside the loop") << "exit";
         QTest::addRow("main returns") << "return";
         QTest::addRow("a loop that stays busy") << "busy";
+        // Records inside a loop wait in memory for it to go idle, or for 64 KiB to gather.
+        QTest::addRow("a burst") << "burst";
     }
     void processEndWritesTheRest()
     {
         QFETCH(QString, mode);
         QProcess helper;
-        helper.start(TRACEWRITER_HELPER, {base, mode, "3000"});
-        QVERIFY(helper.waitForFinished(60000));
+        // A burst slowed down by a busy machine tells nothing: it is tried again.
+        for (int attempt = 0; attempt < 20 && (attempt == 0 || helper.exitCode() == 10);
+             ++attempt) {
+            base = dir.filePath(QStringLiteral("%1%2/w").arg(mode).arg(attempt));
+            helper.start(TRACEWRITER_HELPER, {base, mode, "5000"});
+            QVERIFY(helper.waitForFinished(60000));
+        }
         QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
         QCOMPARE(helper.exitCode(), 0);
-        QCOMPARE(records(), (std::map<QString, int>{{"late", 1}, {"record", 3000}}));
+        QCOMPARE(records(), (std::map<QString, int>{{"late", 1}, {"record", 5000}}));
     }
 
     void unopenableFileKeepsConsoleAndObserver()
