@@ -176,16 +176,18 @@ private slots:
                                                     {"plain1", 3000}}));
     }
 
-    void processEndWritesTheRest_data()
+    void inAFreshProcess_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addRow("exit() from inside the loop") << "exit";
         QTest::addRow("main returns") << "return";
+        // The writer's timer writes what a busy loop holds; the loop then calls exit(), and a
+        // record that comes after the exit flush is written at once.
         QTest::addRow("a loop that stays busy") << "busy";
         // Records inside a loop wait in memory for it to go idle, or for 64 KiB to gather.
         QTest::addRow("a burst") << "burst";
     }
-    void processEndWritesTheRest()
+    void inAFreshProcess()
     {
         QFETCH(QString, mode);
         QProcess helper;
