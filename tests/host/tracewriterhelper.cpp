@@ -1,6 +1,6 @@
-// Writes numbered trace records from inside its event loop, then ends the process in the way its
-// second argument names: exit() from the loop, a return from main, a busy loop that ends the
-// process once the writer's timer has put the records in the file (exit code 3 if it never
+// Writes numbered trace records of about 1 KiB from inside its event loop, then ends the process in
+// the way its second argument names: exit() from the loop, a return from main, a busy loop that
+// ends the process once the writer's timer has put the records in the file (exit code 3 if it never
 // does), or, for a burst, exit code 0 when the burst waited in memory until 64 KiB had
 // gathered (4 when not, 10 when the burst took too long to tell). One more record comes from an
 // exit handler that runs after the trace writer's own.
@@ -35,7 +35,8 @@ int main(int argc, char** argv)
         clock.start();
         int early = -1;
         for (int i = 0; i < count; ++i) {
-            tavrin::QFLog(QString(), "[S|t]", QString(), base, "log") << "record" << i;
+            tavrin::QFLog(QString(), "[S|t]", QString(), base, "log")
+                << "record" << i << QString(1000, 'x');
             if (i == 49)
                 early = logged().size();
         }
