@@ -1,255 +1,223 @@
+#include "faketools.h"
 #include "scriptedlink.h"
 #include "testmain.h"
 
-#include <QDate>
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QProcess>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QWidget>
+#include <QtTest>
 #include <qflog.h>
 
-#include <cstdio>
 #include <interfacemanager.h>
 #include <pagecontainer.h>
 #include <pluginbase.h>
 #include <pluginregister.h>
-#include <simcontroller.h>
+#include <thread>
 #include <unistd.h>
 
-using lumora::test::ScriptedLink;
+using tavrin::QFLog;
+
+namespace {
+
+void record(const QString& base, const QString& source, int index)
+{
+    QFLog(QString(), "[S|t]", QString(), base, "log") << source << index;
+}
+
+// Runs body from inside an event loop and returns when the loop has gone idle once more.
+void insideEventLoop(const std::function<void()>& body)
+{
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, [&] {
+        body();
+        QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    });
+    loop.exec();
+}
+
+} // namespace
 
 class TestHostRuntime : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void noLinkGivesEmptyAnswers();
-    void callsReachTheLink();
-    void destroyedLinkCountsAsNone();
-    void linkStateIsReported();
-    void registryCreatesById();
-    void pageContainerKeepsPages();
-    void logRecordsReachConsoleAndDailyFile();
-    void listPlugins_data();
-    void listPlugins();
-    void simulatedControllerRebootsWithStagedValues();
-};
-
-void TestHostRuntime::noLinkGivesEmptyAnswers()
-{
-    auto& manager = tavrin::tavrinInterface();
-    manager.setControllerLink(nullptr);
-    QVERIFY(manager.getXServiceData(QStringLiteral("factory.set_DH_params_link")).isUndefined());
-    QVERIFY(manager.execCommandXServiceData(QStringLiteral("factory.get_DH_params_link"), QString())
-                .isUndefined());
-    QCOMPARE(manager.rcRequestFullCommand(QStringLiteral("system.controller.reboot"), QJsonValue(),
-                                          4800),
-             false);
-    QVERIFY(manager.getRobotIP().isEmpty());
-    QVERIFY(manager.getRobotType().isEmpty());
-    QCOMPARE(manager.getRobotModelType(), 0);
-}
-
-void TestHostRuntime::callsReachTheLink()
-{
-    ScriptedLink link;
-    link.setIdentity(QStringLiteral("10.0.0.5"), QStringLiteral("LX6-900"), 6001);
-    link.setServiceData(QStringLiteral("key"), QJsonObject{{QStringLiteral("data"), 1}});
-    link.setCommandReply(QStringLiteral("cmd"), QStringLiteral("ok"));
-    link.setFullCommandResult(QStringLiteral("system.controller.reboot"), true);
-    auto& manager = tavrin::tavrinInterface();
-    manager.setControllerLink(&link);
-
-    QCOMPARE(manager.getXServiceData(QStringLiteral("key")).toObject().value("data").toInt(), 1);
-    QCOMPARE(manager.execCommandXServiceData(QStringLiteral("cmd"), 7).toString(),
-             QStringLiteral("ok"));
-    QVERIFY(manager.rcRequestFullCommand(QStringLiteral("system.controller.reboot"), QJsonValue(),
-                                         4800));
-    QCOMPARE(manager.getRobotIP(), QStringLiteral("10.0.0.5"));
-    QCOMPARE(manager.getRobotType(), QStringLiteral("LX6-900"));
-    QCOMPARE(manager.getRobotModelType(), 6001);
-
-    QCOMPARE(link.calls.size(), 3);
-    QCOMPARE(link.calls.at(1).argument.toInt(), 7);
-    QCOMPARE(link.calls.at(2).number, 4800);
-    QVERIFY(link.calls.at(2).params.isNull());
-    manager.setControllerLink(nullptr);
-}
-
-void TestHostRuntime::destroyedLinkCountsAsNone()
-{
-    auto* link = new ScriptedLink;
-    link->setIdentity(QStringLiteral("1.2.3.4"), QStringLiteral("X"), 1);
-    tavrin::tavrinInterface().setControllerLink(link);
-    delete link;
-    QVERIFY(tavrin::tavrinInterface().getRobotIP().isEmpty());
-    QCOMPARE(tavrin::tavrinInterface().controllerLink(), nullptr);
-}
-
-void TestHostRuntime::linkStateIsReported()
-{
-    ScriptedLink link;
-    auto& manager = tavrin::tavrinInterface();
-    QSignalSpy up(&manager, &tavrin::InterfaceManager::sigNetworkConnect);
-    QSignalSpy down(&manager, &tavrin::InterfaceManager::sigNetworkDisConnect);
-    manager.setControllerLink(&link);
-    emit link.connected();
-    emit link.disconnected(false);
-    QCOMPARE(up.count(), 1);
-    QCOMPARE(down.count(), 1);
-    QCOMPARE(down.first().first().toBool(), false);
-
-    // A replaced link no longer speaks for the manager.
-    ScriptedLink other;
-    manager.setControllerLink(&other);
-    emit link.connected();
-    QCOMPARE(up.count(), 1);
-    manager.setControllerLink(nullptr);
-}
-
-void TestHostRuntime::registryCreatesById()
-{
-    tavrin::PluginRegister registry;
-    int made = 0;
-    registry.regist(QStringLiteral("b"), [&made](QObject* parent) {
-        ++made;
-        return new tavrin::PluginBase(parent);
-    });
-    registry.regist(QStringLiteral("a"),
-                    [](QObject* parent) { return new tavrin::PluginBase(parent); });
-    QCOMPARE(registry.ids(), QStringList({QStringLiteral("b"), QStringLiteral("a")}));
-
-    QObject owner;
-    tavrin::PluginBase* plugin = registry.create(QStringLiteral("b"), &owner);
-    QVERIFY(plugin);
-    QCOMPARE(plugin->parent(), &owner);
-    QCOMPARE(made, 1);
-    QCOMPARE(registry.create(QStringLiteral("unknown"), &owner), nullptr);
-}
-
-void TestHostRuntime::pageContainerKeepsPages()
-{
-    auto* page = new QWidget;
-    QCOMPARE(tavrin::CreateCenterWidget(QStringLiteral("page-test"), page), 0);
-    QCOMPARE(tavrin::centerWidget(QStringLiteral("page-test")), page);
-    delete page;
-    QCOMPARE(tavrin::centerWidget(QStringLiteral("page-test")), nullptr);
-    QCOMPARE(tavrin::centerWidget(QStringLiteral("never-handed")), nullptr);
-}
-
-void TestHostRuntime::logRecordsReachConsoleAndDailyFile()
-{
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString base = dir.filePath(QStringLiteral("log/tavrin/demo/demo"));
+    QString base;
+    int run = 0;
 
-    // Catch the console copy through a pipe in place of standard error.
-    int fds[2];
-    QCOMPARE(pipe(fds), 0);
-    std::fflush(stderr);
-    const int savedErr = dup(STDERR_FILENO);
-    dup2(fds[1], STDERR_FILENO);
-    tavrin::QFLog::setConsoleEnabled(true);
+    QByteArray logged() const
     {
-        tavrin::QFLog line(QStringLiteral("\033[35m"), QStringLiteral("[S|tag]"), QString(), base,
-                           QStringLiteral("log"));
-        line << "resetAll"
-             << "[in]" << QStringLiteral("text") << 42;
+        QFile file(base + QDate::currentDate().toString("_yyyy-MM-dd.log"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    tavrin::QFLog::setConsoleEnabled(false);
-    std::fflush(stderr);
-    dup2(savedErr, STDERR_FILENO);
-    close(savedErr);
-    close(fds[1]);
-    QByteArray console;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        console.append(buffer, int(n));
-    close(fds[0]);
-    QCOMPARE(console, QByteArray("\033[35m[S|tag] resetAll [in] text 42\033[0m\n"));
+    // Every line must be a whole record "[S|t] source index", each source's indexes in order
+    // without a gap: the count per source, or nothing at the first fault.
+    std::map<QString, int> records() const
+    {
+        static const QRegularExpression format(QStringLiteral(R"(^\[S\|t\] (\S+) (\d+)( x+)?$)"));
+        const QByteArray bytes = logged();
+        std::map<QString, int> next;
+        for (const QByteArray& line : bytes.left(bytes.lastIndexOf('\n')).split('\n')) {
+            const QRegularExpressionMatch match = format.match(QString::fromUtf8(line));
+            if (!match.hasMatch() || match.captured(2).toInt() != next[match.captured(1)]++)
+                return {};
+        }
+        return bytes.endsWith('\n') ? next : std::map<QString, int>();
+    }
 
-    const QString day = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-    QFile file(base + QStringLiteral("_") + day + QStringLiteral(".log"));
-    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-    QCOMPARE(file.readAll(), QByteArray("[S|tag] resetAll [in] text 42\n"));
-}
+private slots:
+    void init() { base = dir.filePath(QStringLiteral("log%1/w").arg(++run)); }
 
-void TestHostRuntime::listPlugins_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("out");
-    QTest::addColumn<QByteArray>("errContains");
+    void interfaceManager()
+    {
+        auto& manager = tavrin::tavrinInterface();
+        QSignalSpy up(&manager, &tavrin::InterfaceManager::sigNetworkConnect);
+        QSignalSpy down(&manager, &tavrin::InterfaceManager::sigNetworkDisConnect);
+        auto* link = new lumora::test::ScriptedLink;
+        link->setIdentity("10.0.0.5", "LX6-900", 6001);
+        link->setServiceData("key", 1);
+        link->setCommandReply("cmd", "ok");
+        link->setFullCommandResult("reboot", true);
+        const auto answers = [&] {
+            return QVariantList{manager.getXServiceData("key"),
+                                manager.execCommandXServiceData("cmd", 7),
+                                manager.rcRequestFullCommand("reboot", QJsonValue(), 4800),
+                                manager.getRobotIP(),
+                                manager.getRobotType(),
+                                manager.getRobotModelType()};
+        };
+        manager.setControllerLink(link);
+        QCOMPARE(answers(), (QVariantList{1, "ok", true, "10.0.0.5", "LX6-900", 6001}));
+        QVERIFY(link->calls.at(1).argument == 7 && link->calls.at(2).number == 4800 &&
+                link->calls.at(2).params.isNull());
+        emit link->connected();
+        emit link->disconnected(true);
+        QCOMPARE(up.count(), 1);
+        QCOMPARE(down.takeFirst(), QVariantList{true});
 
-    QTest::addRow("built plug-in") << QStringList{QStringLiteral(PLUGIN_LIBRARY)} << 0
-                                   << QByteArray("lumoracalibration\n") << QByteArray();
-    QTest::addRow("missing library")
-        << QStringList{QStringLiteral("/nonexistent/libnothing.so")} << 1 << QByteArray()
-        << QByteArray("cannot load plug-in library /nonexistent/libnothing.so");
-    QTest::addRow("no library") << QStringList() << 1 << QByteArray()
-                                << QByteArray("needs at least one library");
-}
+        // A replaced link no longer speaks for the manager; a destroyed one counts as none.
+        lumora::test::ScriptedLink other;
+        manager.setControllerLink(&other);
+        emit link->connected();
+        QCOMPARE(up.count(), 1);
+        manager.setControllerLink(link);
+        delete link;
+        QCOMPARE(manager.controllerLink(), nullptr);
+        const QJsonValue none(QJsonValue::Undefined);
+        QCOMPARE(answers(), (QVariantList{none, none, false, "", "", 0}));
+    }
 
-void TestHostRuntime::listPlugins()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, out);
-    QFETCH(QByteArray, errContains);
+    void registryAndPages()
+    {
+        tavrin::PluginRegister registry;
+        int made = 0;
+        const auto factory = [&made](QObject* parent) {
+            ++made;
+            return new tavrin::PluginBase(parent);
+        };
+        registry.regist("b", nullptr);
+        registry.regist("a", factory);
+        registry.regist("b", factory);
+        QCOMPARE(registry.ids(), QStringList({"b", "a"}));
+        QObject owner;
+        QCOMPARE(registry.create("b", &owner)->parent(), &owner);
+        QCOMPARE(made, 1);
+        QCOMPARE(registry.create("unknown", &owner), nullptr);
 
-    QProcess host;
-    host.start(QStringLiteral(HOST_PROGRAM),
-               QStringList{QStringLiteral("--list-plugins")} + arguments);
-    QVERIFY(host.waitForFinished(60000));
-    QCOMPARE(host.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(host.exitCode(), exitCode);
-    QCOMPARE(host.readAllStandardOutput(), out);
-    QVERIFY2(host.readAllStandardError().contains(errContains), errContains.constData());
-}
+        auto* page = new QWidget;
+        QCOMPARE(tavrin::CreateCenterWidget("page", page), 0);
+        QCOMPARE(tavrin::centerWidget("page"), page);
+        delete page;
+        QCOMPARE(tavrin::centerWidget("page"), nullptr);
+    }
 
-void TestHostRuntime::simulatedControllerRebootsWithStagedValues()
-{
-    sim::SimController controller;
-    controller.setRebootDelay(10);
-    QSignalSpy up(&controller, &tavrin::ControllerLink::connected);
-    QSignalSpy down(&controller, &tavrin::ControllerLink::disconnected);
-    controller.connectToController(0);
-    QTRY_COMPARE(up.count(), 1);
+    void consoleAndFileCopies()
+    {
+        QTemporaryFile console;
+        QVERIFY(console.open());
+        const int standardError = dup(STDERR_FILENO);
+        dup2(console.handle(), STDERR_FILENO);
+        QFLog::setConsoleEnabled(true);
+        QFLog(QStringLiteral("\033[35m"), "[S|tag]", QString(), base, "log")
+            << "resetAll"
+            << "[in]" << QStringLiteral("text") << 42;
+        QFLog::setConsoleEnabled(false);
+        dup2(standardError, STDERR_FILENO);
+        close(standardError);
+        QVERIFY(console.seek(0));
+        QCOMPARE(console.readAll(), QByteArray("\033[35m[S|tag] resetAll [in] text 42\033[0m\n"));
+        QCOMPARE(logged(), QByteArray("[S|tag] resetAll [in] text 42\n"));
+    }
 
-    const QJsonObject answer =
-        controller.execCommand(QStringLiteral("factory.get_DH_params_link"), QString()).toObject();
-    const QJsonArray dh = answer.value("data").toObject().value("DH_PARAMS_LINK").toArray();
-    QCOMPARE(dh.size(), 28);
-    QCOMPARE(controller.serviceData(QString::fromUtf8("factory\xC2\xB7get_dh_params_support"))
-                 .toObject()
-                 .value("data"),
-             QJsonValue(true));
+    void recordsArriveWholeAndInOrder()
+    {
+        // Writers with and without event loops, together well beyond one buffer.
+        const auto writer = [this](const QString& source) {
+            return [=] {
+                for (int i = 0; i < 3000; ++i)
+                    record(base, source, i);
+            };
+        };
+        std::vector<std::thread> plain;
+        std::vector<std::unique_ptr<QThread>> looping;
+        for (int t = 0; t < 2; ++t) {
+            plain.emplace_back(writer(QStringLiteral("plain%1").arg(t)));
+            looping.emplace_back(
+                QThread::create(insideEventLoop, writer(QStringLiteral("loop%1").arg(t))));
+            looping.back()->start();
+        }
+        insideEventLoop(writer(QStringLiteral("main")));
+        for (int t = 0; t < 2; ++t) {
+            plain[t].join();
+            QVERIFY(looping[t]->wait());
+        }
+        // Every writer has gone idle or ended: nothing may still be held back.
+        QCOMPARE(records(), (std::map<QString, int>{{"loop0", 3000},
+                                                    {"loop1", 3000},
+                                                    {"main", 3000},
+                                                    {"plain0", 3000},
+                                                    {"plain1", 3000}}));
+    }
 
-    QJsonArray changed = dh;
-    changed[1] = 151.0;
-    changed.removeLast();
-    changed.removeLast();
-    changed.removeLast();
-    changed.removeLast();
-    const QJsonObject reply =
-        controller
-            .execCommand(QStringLiteral("factory.set_DH_params_all"),
-                         QJsonObject{{QStringLiteral("DH_params_all"), changed}}.toVariantMap())
-            .toObject();
-    QCOMPARE(reply.value("success"), QJsonValue(true));
-    QCOMPARE(controller.dhParameters().at(1), 150.0);
+    void inAFreshProcess_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addRow("exit() from inside the loop") << "exit";
+        QTest::addRow("main returns") << "return";
+        // The writer's timer writes what a busy loop holds; the loop then calls exit(), and a
+        // record that comes after the exit flush is written at once.
+        QTest::addRow("a loop that stays busy") << "busy";
+        // Records inside a loop wait in memory for it to go idle, or for 64 KiB to gather.
+        QTest::addRow("a burst") << "burst";
+    }
+    void inAFreshProcess()
+    {
+        QFETCH(QString, mode);
+        QProcess helper;
+        // A burst slowed down by a busy machine tells nothing: it is tried again.
+        for (int attempt = 0; attempt < 20 && (attempt == 0 || helper.exitCode() == 10);
+             ++attempt) {
+            base = dir.filePath(QStringLiteral("%1%2/w").arg(mode).arg(attempt));
+            helper.start(TRACEWRITER_HELPER, {base, mode, "70"});
+            QVERIFY(helper.waitForFinished(60000));
+        }
+        QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(helper.exitCode(), 0);
+        QCOMPARE(records(), (std::map<QString, int>{{"late", 1}, {"record", 70}}));
+    }
 
-    QVERIFY(controller.fullCommand(QStringLiteral("system.controller.reboot"), QJsonValue(), 4800));
-    QTRY_COMPARE(down.count(), 1);
-    QVERIFY(!controller.isConnected());
-    QTRY_COMPARE(up.count(), 2);
-    QCOMPARE(controller.dhParameters().at(1), 151.0);
-    QCOMPARE(controller.dhParameters().size(), 28);
-}
+    void unopenableFileKeepsConsoleAndObserver()
+    {
+        // A plain file where the log folder belongs.
+        QVERIFY(lumora::test::writeTextFile(base.chopped(2), "x"));
+        QStringList seen;
+        QFLog::setObserver([&seen](const QFLog::Record& r) { seen.append(r.text); });
+        for (int i = 0; i < 3; ++i) {
+            QFLog line(QString(), "[S|t]", QString(), base, "log");
+            QVERIFY(!line.file.isOpen());
+            line << "record" << i;
+        }
+        QFLog::setObserver(nullptr);
+        QCOMPARE(seen, QStringList({"record 0", "record 1", "record 2"}));
+    }
+};
 
 LUMORA_TEST_MAIN(TestHostRuntime)
 #include "tst_hostruntime.moc"

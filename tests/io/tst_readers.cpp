@@ -1,0 +1,329 @@
+#include "controllerreply.h"
+#include "faketools.h"
+#include "isoconfigmerge.h"
+#include "isoposes.h"
+#include "isoresults.h"
+#include "resultfile.h"
+#include "testmain.h"
+
+#include <QtTest>
+
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+const QByteArray missing = QByteArrayLiteral("<no file>");
+
+// What the readers gave, as text.
+struct Text
+{
+    static QString of(double value) { return QString::number(value, 'g', 15); }
+    static QString of(const std::string& name) { return QString::fromStdString(name); }
+    static QString of(const AverageErrors& e)
+    {
+        return of(e.avgPosError) + ',' + of(e.avgAttError);
+    }
+    static QString of(const DHParam& p)
+    {
+        return of(std::vector{p.alpha, p.a, p.d, p.theta_offset});
+    }
+    static QString of(const IsoResult& r)
+    {
+        return of(r.name) + '=' + of(std::vector{r.accuracy, r.repeatability, r.rms, r.stdDev});
+    }
+    template <typename V> static QString of(const std::pair<const std::string, V>& entry)
+    {
+        return of(entry.first) + '=' + of(entry.second);
+    }
+    template <typename C> static QString of(const C& items)
+    {
+        QStringList parts;
+        for (const auto& item : items)
+            parts << of(item);
+        return parts.join(std::is_arithmetic_v<typename C::value_type> ? ',' : ';');
+    }
+};
+
+// "false" when the reader failed and left out as it was, "untouched" when it succeeded without
+// changing out, else what it read.
+template <typename T>
+QString outcome(bool (*reader)(T&, const std::string&), T out, const std::string& path)
+{
+    const QString before = Text::of(out);
+    const bool read = reader(out, path);
+    if (Text::of(out) == before)
+        return read ? QStringLiteral("untouched") : QStringLiteral("false");
+    return read ? Text::of(out) : QStringLiteral("touched");
+}
+
+// Test data in single quotes, which JSON would need escaped.
+QByteArray json(QByteArray quoted)
+{
+    return quoted.replace('\'', '"');
+}
+
+QJsonValue parsed(const QByteArray& text)
+{
+    return QJsonDocument::fromJson("[" + text + "]").array().first();
+}
+
+} // namespace
+
+class TestReaders : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString write(const QByteArray& content)
+    {
+        const QString path = dir.filePath(QStringLiteral("input.json"));
+        QFile::remove(path);
+        return content == missing || lumora::test::writeTextFile(path, content) ? path : QString();
+    }
+
+private slots:
+    // Status | joints | average errors | zero points | ISO results; "*" skips one.
+    void resultFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+
+        for (const char* status : {"1", "1.0", "1.9", "10e-1", "true"})
+            QTest::addRow("status %s", status) << json("{'status': ") + status + "}"
+                                               << "1|*|*|*|*";
+        for (const char* status :
+             {"0", "2", "2.0", "0.99", "-1", "-1.5", "false", "4294967297", "-4294967295",
+              "18446744073709551617", "1e300", "'1'", "null", "[1]"})
+            QTest::addRow("status %s", status) << json("{'status': ") + json(status) + "}"
+                                               << "0|*|*|*|*";
+        for (const char* broken :
+             {"<no file>", "", "{'status': 1, 'zero_points': [1", "{'status': 1 /* ok */}",
+              "{'status': 1, 'avg_pos_error': 1e999}"})
+            QTest::addRow("no document: %s", broken) << json(broken) << "0|false|false|false|false";
+        QTest::addRow("complete")
+            << json(R"({'status': 1, 'avg_pos_error': 0.125, 'avg_att_error': 0.5, 'dh_parameters':
+                   {'joint_2': {'alpha': -90, 'a': 260, 'd': 1, 'theta_offset': -9e1, 'x': 'y'},
+                    'joint_10': {'alpha': 90, 'd': 342.5}, 'joint_1': {}}, 'iso_results': [],
+                   'zero_points': [0.01, -2]} } stray text [)")
+            << "1|joint_1=0,0,0,0;joint_10=90,0,342.5,0;joint_2=-90,260,1,-90|0.125,0.5|0.01,-2|";
+        QTest::addRow("status and empty zero points")
+            << json("\xEF\xBB\xBF{'status': 1, 'zero_points': [], 'dh_parameters': {}}")
+            << "1||0,0||false";
+        QTest::addRow("top level array")
+            << json("[{'status': 1, 'zero_points': [1]}]") << "0|untouched|0,0|false|false";
+        QTest::addRow("other container types")
+            << json("{'avg_pos_error': 1.5, 'dh_parameters': [{'a': 1}], 'zero_points': {}, "
+                    "'iso_results': {}}")
+            << "0|untouched|1.5,0|false|false";
+        const char* const bad[] = {"'90'", "true", "null", "[1]"};
+        const char* const dhFields[] = {"alpha", "a", "d", "theta_offset"};
+        const char* const isoFields[] = {"Accuracy", "Repeatability", "RMS", "StdDev"};
+        for (int i = 0; i < 4; ++i) {
+            // A member of the wrong type fails its reader (a zero point too: skipping it would
+            // move the later offsets to the wrong joints), except in the ISO results, where it
+            // reads as absent so that the rows after it keep their places.
+            QTest::addRow("%s as a number", bad[i])
+                << json(QStringLiteral(
+                            "{'%1': %2, 'dh_parameters': {'joint_1': {'a': 1}, 'joint_2': "
+                            "{'%3': %2}}, 'zero_points': [%2, 2], 'iso_results': [%2, "
+                            "{'name': [%2], '%4': %2}, {'name': 'P'}]}")
+                            .arg(i % 2 ? "avg_att_error" : "avg_pos_error", bad[i], dhFields[i],
+                                 isoFields[i])
+                            .toUtf8())
+                << "0|false|false|false|=0,0,0,0;P=0,0,0,0";
+        }
+        QTest::addRow("joint not an object")
+            << json("{'dh_parameters': {'joint_1': {'a': 1}, 'joint_2': 5}, 'iso_results': null}")
+            << "0|false|0,0|false|false";
+        QTest::addRow("iso results")
+            << json(R"({'iso_results': [{'name': 'P1', 'Accuracy': 0.1, 'Repeatability': 0.02,
+                   'RMS': 0.03, 'StdDev': 4e-3, 'rms': 9}, {'name': 'P2', 'RMS': 3}]})")
+            << "*|*|*|*|P1=0.1,0.02,0.03,0.004;P2=0,0,3,0";
+    }
+    void resultFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        const QString file = write(content);
+        QVERIFY(!file.isEmpty());
+        const std::string path = file.toStdString();
+        std::ostringstream errors;
+        std::streambuf* const previous = std::cerr.rdbuf(errors.rdbuf());
+        const bool document = loadJsonFile(path).has_value();
+        IsoResult someResult;
+        someResult.name = "s";
+        const QStringList actual{
+            QString::number(readOptimizationStatus(path)),
+            outcome(readDHParameters, std::map<std::string, DHParam>{{"s", {1, 2, 3, 4}}}, path),
+            outcome(readAverageErrors, AverageErrors{-7, -8}, path),
+            outcome(readZeroPoints, std::vector<double>{-9}, path),
+            outcome(readIsoResults, std::vector<IsoResult>{someResult}, path)};
+        std::cerr.rdbuf(previous);
+
+        const QStringList wanted = expected.split('|');
+        for (int i = 0; i < wanted.size(); ++i) {
+            if (wanted.at(i) != QLatin1String("*"))
+                QCOMPARE(actual.at(i), wanted.at(i));
+        }
+        // One parse report per reader call for a file that is there but no document.
+        const QStringList reports =
+            QString::fromStdString(errors.str()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(reports.size(), document || content == missing ? 0 : 6);
+        for (const QString& report : reports)
+            QVERIFY2(report.startsWith("JSON Parsing Error: ") && report.size() > 20,
+                     qPrintable(report));
+    }
+    // The poses read for "LR-7", or "error: " and the message; a trailing '*' stands for the
+    // parser's own words.
+    void isoPoses_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("result");
+        const auto configs = [](const QByteArray& groups) {
+            return json("{'version': 2, 'configs': [" + groups + "]}");
+        };
+        const auto lr7 = [&](const QByteArray& poses) {
+            return configs("{'robots': ['LR-7'], 'iso_poses': " + poses + "}");
+        };
+        const QString badName =
+            QStringLiteral("error: Invalid robot name in config: expected a string");
+
+        QTest::addRow("missing") << missing << "error: Failed to open JSON file: %path";
+        QTest::addRow("empty") << QByteArray() << "error: JSON parse error: *";
+        for (const char* top :
+             {"[{'configs': []}]", "{'configs': {'robots': ['LR-7']}}", "{'config': []}"})
+            QTest::addRow("%s", top)
+                << json(top) << "error: Invalid JSON structure: missing 'configs' array";
+        QTest::addRow("first listing group wins, names in byte order")
+            << configs(R"({'robots': ['LR-3', 'LR-7'], 'iso_poses': {'point2': [2, 0, 0, 0, 0, 0],
+                       'point10': [1, 2, 3.5, -4e1, 18446744073709551615, 6], 'P5': [5, 0, 0, 0, 0, 0]}},
+                       {'robots': ['LR-7'], 'iso_poses': {}})")
+            << "P5=5,0,0,0,0,0;point10=1,2,3.5,-40,1.84467440737096e+19,6;point2=2,0,0,0,0,0";
+        QTest::addRow("others passed over, later ones not examined")
+            << configs(R"({'robot': ['LR-7'], 'iso_poses': {}}, {'robots': ['LR-7']}, 5, ['LR-7'],
+                       {'robots': ['lr-7', 'LR-7 '], 'iso_poses': {}}, {'robots': ['LR-3'],
+                       'iso_poses': {'p': [true]}}, {'robots': ['LR-7'], 'iso_poses': {'point1':
+                       [0, 0, 0, 0, 0, 0]}, 'x': 1}, {'robots': [5], 'iso_poses': 'bad'}, 7)") +
+                   "]} x"
+            << "point1=0,0,0,0,0,0";
+        QTest::addRow("none with robots and poses") << configs("{'robots': ['LR-7'], 'poses': {}}")
+                                                    << "error: Robot not found in config: LR-7";
+        for (const char* none : {"null", "[]", "{}"})
+            QTest::addRow("iso_poses %s", none) << lr7(none) << "";
+        QTest::addRow("iso_poses array")
+            << lr7("[[0]]") << "error: Invalid JSON structure: 'iso_poses' is not an object";
+        for (const char* pose : {"[1, 2, 3, 4, 5]", "[1, 2, 3, 4, 5, 6, 7]", "{'x': 1}"})
+            QTest::addRow("pose %s", pose)
+                << lr7("{'point1': [0, 0, 0, 0, 0, 0], 'spare': " + QByteArray(pose) + "}")
+                << "error: Invalid point data for spare: expected 6 elements";
+        for (const char* element : {"false", "'1'"})
+            QTest::addRow("pose element %s", element)
+                << lr7("{'p': [0, 0, 0, 0, 0, " + QByteArray(element) + "]}")
+                << "error: Invalid point data for p: expected numbers";
+        QTest::addRow("robot name a number")
+            << configs("{'robots': [7, 'LR-7'], 'iso_poses': {}}") << badName;
+        QTest::addRow("bad name in an earlier group")
+            << configs("{'robots': ['LR-3', {}], 'iso_poses': {}}, {'robots': ['LR-7'], "
+                       "'iso_poses': {}}")
+            << badName;
+        QTest::addRow("bad name after the match")
+            << configs("{'robots': ['LR-7', 7], 'iso_poses': {}}") << "";
+    }
+    void isoPoses()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, result);
+        const QString path = write(content);
+        QVERIFY(!path.isEmpty());
+        result.replace(QLatin1String("%path"), path);
+        QString actual;
+        try {
+            QStringList parts;
+            for (const auto& [name, v] : getDefaultIsoPoses(path.toStdString(), "LR-7"))
+                parts << QString::fromStdString(name) + '=' + Text::of(v);
+            actual = parts.join(';');
+        } catch (const std::runtime_error& e) {
+            actual = QStringLiteral("error: ") + e.what();
+        }
+        if (result.endsWith('*'))
+            QVERIFY2(actual.startsWith(result.chopped(1)) && actual.size() > result.size(),
+                     qPrintable(actual));
+        else
+            QCOMPARE(actual, result);
+    }
+    // What the job file keeps beside "iso_config"; empty when the merge must fail.
+    void jobFileMerge_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("kept");
+        QTest::addRow("empty file") << QByteArray() << QByteArray("{}");
+        QTest::addRow("top level array") << json("[{'a': 1}]") << QByteArray("{}");
+        for (const char* bad :
+             {" \t ", "42", "'calib'", "{'a': 'cal", "{'a': 1} x", "{'a': '\xff'}", "{'a': 1e400}"})
+            QTest::addRow("no document: %s", bad) << json(bad) << QByteArray();
+        QTest::addRow("job file kept, earlier configuration replaced, last duplicate wins")
+            << json("\xEF\xBB\xBF"
+                    R"({'algorithm_constraints': [{'joint_index': -1, 'locked_params': ['a']}],
+                   'file_type': 'calib_info', 'iso_config': {'old': true, 'sample_times': 3},
+                   'robot_profile': {'ip': '10.0.0.2', 'model_type': 3}, 'z': 1, 'z': null})")
+            << json(R"({'algorithm_constraints': [{'joint_index': -1, 'locked_params': ['a']}],
+                   'file_type': 'calib_info', 'robot_profile': {'ip': '10.0.0.2', 'model_type': 3},
+                   'z': null})");
+    }
+    void jobFileMerge()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QByteArray, kept);
+        const IsoConfigMerge merged =
+            mergeIsoConfig(content, {12,
+                                     QStringLiteral("D:/报告"),
+                                     {{1, 2, 3, 4, 5, 6}, {-0.5, 0, 1e-7, 180, -180, 2.25}}});
+        QCOMPARE(merged.outcome, kept.isEmpty() ? IsoConfigMerge::NotJson : IsoConfigMerge::Merged);
+        if (kept.isEmpty()) {
+            QVERIFY(merged.document.isEmpty());
+            return;
+        }
+        const QJsonDocument written = QJsonDocument::fromJson(merged.document);
+        // The external task reads this file: four-space indentation, members in ascending order.
+        QCOMPARE(merged.document, written.toJson(QJsonDocument::Indented));
+        QJsonObject object = written.object();
+        QCOMPARE(
+            object.take("iso_config"),
+            parsed(json(R"({'iso_poses': {'point1': [1, 2, 3, 4, 5, 6], 'point2': [-0.5, 0, 1e-7,
+                        180, -180, 2.25]}, 'sample_times': 12, 'save_path': 'D:/报告'})")));
+        QCOMPARE(QJsonValue(object), parsed(kept));
+    }
+    void controllerReply_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("success");
+        for (const char* reply :
+             {"{'code': 0}", "{'code': -0}", "{'code': 0e5}", "{'code': '3'}", "{'code': null}",
+              "{'success': null, 'code': 0}", "{'success': 0}", "{'Success': false, 'CODE': 1}",
+              "{'data': {'success': false}}", "{'success': true, 'code': 5}", "true", "0", "-0",
+              "''", "'false'", "[false]", "[]", "[{'data': {'DH_PARAMS_LINK': [1]}}]",
+              "{'data': [{'DH_PARAMS_LINK': [1]}], 'DH_PARAMS_LINK': [1]}"})
+            QTest::addRow("%s", reply) << json(reply) << true;
+        for (const char* reply :
+             {"{'success': false, 'code': 0}", "{'code': 3}", "{'code': 0.5}", "{'code': 1e-300}",
+              "{'code': -1}", "{'code': 2147483648}", "{'code': 4294967296}",
+              "{'code': 18446744073709551616}", "{'success': null, 'code': 1}", "false", "1", "-1",
+              "1e-300", "null"})
+            QTest::addRow("%s", reply) << json(reply) << false;
+    }
+    void controllerReply()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, success);
+        QCOMPARE(controllerReplySucceeded(parsed(reply)), success);
+        // The DH answer reads from the same replies: only data.DH_PARAMS_LINK as an array counts.
+        QVERIFY(dhParamsLinkArray(parsed(reply)).isEmpty());
+        const QJsonArray links = dhParamsLinkArray(parsed(
+            json("{'data': {'DH_PARAMS_LINK': [null, '2', [3], {'4': 4}, false, 1e308, -0.5]}}")));
+        QCOMPARE(dhParamsLinkValues(links), (QVector<double>{0, 0, 0, 0, 0, 1e308, -0.5}));
+    }
+};
+
+LUMORA_TEST_MAIN(TestReaders)
+#include "tst_readers.moc"
