@@ -5,11 +5,13 @@
 
 #include <calibrationrun.h>
 #include <cellstate.h>
+#include <celltruth.h>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <identification.h>
 #include <robottypes.h>
+#include <workspace.h>
 
 namespace {
 
@@ -29,8 +31,8 @@ struct Figures
 std::vector<double> visibleTruth(const sim::CellState& cell, const calib::IdentificationResult& id)
 {
     const int axes = int(cell.zeroCompensation.size());
-    const std::vector<double> truth = cell.trueDh();
-    const std::vector<double> zeroError = cell.deviations().zeroError;
+    const std::vector<double> truth = sim::drawTruth(cell).dh;
+    const std::vector<double> zeroError = sim::drawTruth(cell).zeroError;
     std::vector<double> values(std::size_t(4 * axes));
     for (int p = 0; p < 4 * axes; ++p)
         values[std::size_t(p)] = calib::parameterValue(truth, zeroError, p);
@@ -47,9 +49,9 @@ Figures runOnce(const sim::RobotType& type, std::uint64_t seed, int poses, int v
 {
     const sim::CellState cell = sim::CellState::defaults(type, seed);
     const auto configurations =
-        calib::sampleJointConfigurations(type, poses + validationPoses, seed * 31 + 7);
+        sim::sampleJointConfigurations(type, poses + validationPoses, seed * 31 + 7);
     std::vector<calib::Measurement> measured =
-        calib::measureCell(cell, configurations, seed * 17 + 3);
+        *sim::openSimulatedInstrument(cell, seed * 17 + 3)->measure(configurations, {}, nullptr);
     const std::vector<calib::Measurement> validation(measured.begin() + poses, measured.end());
     measured.resize(std::size_t(poses));
 

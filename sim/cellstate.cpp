@@ -1,7 +1,6 @@
 #include "cellstate.h"
 
 #include "atomicfile.h"
-#include "cellrandom.h"
 #include "jsonnumbers.h"
 
 #include <QDir>
@@ -26,11 +25,6 @@ void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
-}
-
-double boundedGaussian(CellRandom& random, double sigma, double limit)
-{
-    return std::clamp(random.gaussian(sigma), -limit, limit);
 }
 
 bool nonNegative(const QJsonObject& object, const char* key, double& out)
@@ -61,39 +55,6 @@ CellState CellState::defaults(const RobotType& type, std::uint64_t seed)
 const RobotType* CellState::robotType() const
 {
     return findRobotType(robotName);
-}
-
-HiddenDeviations CellState::deviations() const
-{
-    const RobotType* type = robotType();
-    return type ? drawDeviations(*type, seed) : HiddenDeviations();
-}
-
-std::vector<double> CellState::trueDh() const
-{
-    const RobotType* type = robotType();
-    if (!type)
-        return {};
-    std::vector<double> table = type->nominalDh;
-    const HiddenDeviations hidden = drawDeviations(*type, seed);
-    for (std::size_t i = 0; i < table.size(); ++i)
-        table[i] += hidden.dhError[i];
-    return table;
-}
-
-HiddenDeviations drawDeviations(const RobotType& type, std::uint64_t seed)
-{
-    CellRandom random(seed ^ 0x5eed0fce11ULL);
-    HiddenDeviations hidden;
-    hidden.dhError.assign(type.nominalDh.size(), 0.0);
-    for (int link = 0; link < type.axisCount; ++link) {
-        hidden.dhError[4 * link + 0] = boundedGaussian(random, 0.02, 0.06);
-        hidden.dhError[4 * link + 1] = boundedGaussian(random, 0.15, 0.5);
-        hidden.dhError[4 * link + 2] = boundedGaussian(random, 0.15, 0.5);
-    }
-    for (int joint = 0; joint < type.axisCount; ++joint)
-        hidden.zeroError.push_back(boundedGaussian(random, 0.03, 0.1));
-    return hidden;
 }
 
 bool loadCellState(const QString& path, CellState& state, QString* error)

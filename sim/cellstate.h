@@ -18,16 +18,9 @@ struct InstrumentSettings
     double jointJitterDeg = 0.0002;
 };
 
-// Deviations of the real robot from its nominal table, unknown to the controller. dhError is
-// laid out like the DH table; joint zero errors are in degrees, one per joint.
-struct HiddenDeviations
-{
-    std::vector<double> dhError;
-    std::vector<double> zeroError;
-};
-
 // Everything that makes up the simulated cell: which robot stands there, what its controller
-// believes, and the instrument. The hidden deviations follow from the robot type and the seed.
+// believes, and the instrument. What the cell really is follows from the robot type and the
+// seed (celltruth.h), and only the instrument looks at that.
 struct CellState
 {
     QString robotName;
@@ -45,15 +38,7 @@ struct CellState
 
     // Null when the robot name is unknown.
     const RobotType* robotType() const;
-    HiddenDeviations deviations() const;
-    // The real robot's DH table: nominal plus the hidden DH errors.
-    std::vector<double> trueDh() const;
 };
-
-// Draws the hidden deviations of one robot: a and d errors of tenths of a millimetre, alpha
-// errors of hundredths of a degree on the axis links (the flange link is exact, theta errors
-// are modelled as joint zero errors), and joint zero errors of hundredths of a degree.
-HiddenDeviations drawDeviations(const RobotType& type, std::uint64_t seed);
 
 // Reads a state file; false with a message when it is missing, unreadable or malformed.
 bool loadCellState(const QString& path, CellState& state, QString* error = nullptr);

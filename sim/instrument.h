@@ -1,35 +1,36 @@
 #pragma once
 
 #include "cellrandom.h"
-#include "cellstate.h"
-#include "kinematics.h"
+#include "celltruth.h"
+#include "measurementsource.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace sim {
 
-// The measuring instrument of the cell, registered to the robot's base frame: it reports the
-// flange pose the real robot attains for commanded joint angles. The real robot runs its
+// The measuring instrument of the cell, the only reader of its truth. The real robot runs its
 // commands through its zero errors and the controller's compensation (true angle = commanded
 // + zero error - compensation) and jitters a little; the instrument adds its own noise.
-class Instrument
+class Instrument final : public MeasurementSource
 {
 public:
-    Instrument(const CellState& state, std::uint64_t seed);
+    Instrument(const CellState& state, std::uint64_t noiseSeed);
+
+    QString description() const override;
+    std::optional<std::vector<Measurement>> measure(const std::vector<std::vector<double>>& plan,
+                                                    const MeasureProgress& progress,
+                                                    QString* error) override;
 
     // One noisy measurement.
-    Pose measure(const std::vector<double>& commandedDeg);
-    // The attained pose without jitter or instrument noise.
-    Pose attainedPose(const std::vector<double>& commandedDeg) const;
-
-    const InstrumentSettings& settings() const { return noise; }
+    Pose measureOnce(const std::vector<double>& commandedDeg);
+    // What the instrument would report without jitter or noise.
+    Pose exactMeasurement(const std::vector<double>& commandedDeg) const;
 
 private:
     std::vector<double> trueAngles(const std::vector<double>& commandedDeg) const;
 
-    std::vector<double> trueDh;
-    std::vector<double> zeroError;
+    CellTruth truth;
     std::vector<double> compensation;
     InstrumentSettings noise;
     CellRandom random;

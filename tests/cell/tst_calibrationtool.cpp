@@ -13,6 +13,7 @@
 
 #include <cellrandom.h>
 #include <cellstate.h>
+#include <celltruth.h>
 #include <cmath>
 #include <fstream>
 #include <instrument.h>
@@ -143,8 +144,8 @@ void TestCalibrationTool::identifiesTheHiddenRobot()
                                  .value("held_parameters")
                                  .toObject();
     QMap<QString, double> expected;
-    const std::vector<double> truth = cell.trueDh();
-    const std::vector<double> zeroError = cell.deviations().zeroError;
+    const std::vector<double> truth = sim::drawTruth(cell).dh;
+    const std::vector<double> zeroError = sim::drawTruth(cell).zeroError;
     for (int j = 0; j < type.axisCount; ++j) {
         for (int k = 0; k < 3; ++k)
             expected[parameterName(j, k)] = truth[std::size_t(4 * j + k)];
@@ -202,10 +203,10 @@ void TestCalibrationTool::identifiesTheHiddenRobot()
             q.push_back(random.uniform(range.minDeg, range.maxDeg));
         worstBefore = std::max(
             worstBefore,
-            (sim::flangePose(cell.dh, q).position - before.attainedPose(q).position).norm());
+            (sim::flangePose(cell.dh, q).position - before.exactMeasurement(q).position).norm());
         worstAfter = std::max(
             worstAfter,
-            (sim::flangePose(applied.dh, q).position - after.attainedPose(q).position).norm());
+            (sim::flangePose(applied.dh, q).position - after.exactMeasurement(q).position).norm());
     }
     QVERIFY2(worstBefore > 0.5, qPrintable(QString::number(worstBefore)));
     QVERIFY2(worstAfter < 0.06, qPrintable(QString::number(worstAfter)));

@@ -5,6 +5,7 @@
 
 #include <cellpaths.h>
 #include <cellstate.h>
+#include <celltruth.h>
 #include <cmath>
 #include <instrument.h>
 #include <kinematics.h>
@@ -106,7 +107,18 @@ void TestCellModel::deviationsAreSeededAndBounded()
     QFETCH(QString, robot);
     QFETCH(quint64, seed);
     const sim::RobotType& type = *sim::findRobotType(robot);
-    const sim::HiddenDeviations hidden = sim::drawDeviations(type, seed);
+    const auto errorsOf = [&type](std::uint64_t s) {
+        const sim::CellTruth truth = sim::drawTruth(sim::CellState::defaults(type, s));
+        std::vector<double> dhError = truth.dh;
+        for (std::size_t i = 0; i < dhError.size(); ++i)
+            dhError[i] -= type.nominalDh[i];
+        return std::make_pair(dhError, truth.zeroError);
+    };
+    struct
+    {
+        std::vector<double> dhError, zeroError;
+    } hidden;
+    std::tie(hidden.dhError, hidden.zeroError) = errorsOf(seed);
     QCOMPARE(hidden.dhError.size(), type.nominalDh.size());
     QCOMPARE(int(hidden.zeroError.size()), type.axisCount);
 
@@ -126,28 +138,27 @@ void TestCellModel::deviationsAreSeededAndBounded()
     for (double zero : hidden.zeroError)
         QVERIFY(std::abs(zero) <= 0.1);
 
-    const sim::HiddenDeviations again = sim::drawDeviations(type, seed);
-    QVERIFY(again.dhError == hidden.dhError && again.zeroError == hidden.zeroError);
-    QVERIFY(sim::drawDeviations(type, seed + 1).dhError != hidden.dhError);
+    QVERIFY(errorsOf(seed) == std::make_pair(hidden.dhError, hidden.zeroError));
+    QVERIFY(errorsOf(seed + 1).first != hidden.dhError);
 }
 
 void TestCellModel::attainedPoseFollowsZeroErrorsAndCompensation()
 {
     sim::CellState state = sim::CellState::defaults();
-    const std::vector<double> zeroError = state.deviations().zeroError;
+    const std::vector<double> zeroError = sim::drawTruth(state).zeroError;
     const std::vector<double> q{10, -20, 30, -40, 50, -60};
 
     std::vector<double> shifted = q;
     for (std::size_t j = 0; j < q.size(); ++j)
         shifted[j] += zeroError[j];
-    const sim::Pose uncompensated = sim::flangePose(state.trueDh(), shifted);
-    sim::Pose attained = sim::Instrument(state, 1).attainedPose(q);
+    const sim::Pose uncompensated = sim::flangePose(sim::drawTruth(state).dh, shifted);
+    sim::Pose attained = sim::Instrument(state, 1).exactMeasurement(q);
     QVERIFY((attained.position - uncompensated.position).norm() < 1e-9);
 
     // Compensation equal to the zero errors cancels them.
     state.zeroCompensation = zeroError;
-    attained = sim::Instrument(state, 1).attainedPose(q);
-    const sim::Pose exact = sim::flangePose(state.trueDh(), q);
+    attained = sim::Instrument(state, 1).exactMeasurement(q);
+    const sim::Pose exact = sim::flangePose(sim::drawTruth(state).dh, q);
     QVERIFY((attained.position - exact.position).norm() < 1e-9);
     QVERIFY(sim::rotationAngleDeg(attained.rotation, exact.rotation) < 1e-9);
     QVERIFY((attained.position - uncompensated.position).norm() > 0.1);
@@ -172,14 +183,14 @@ void TestCellModel::instrumentNoise()
     state.instrument = {positionNoise, orientationNoise, jitter};
     const std::vector<double> q{15, -35, 20, 60, -45, 120};
     sim::Instrument instrument(state, 4242);
-    const sim::Pose truth = instrument.attainedPose(q);
+    const sim::Pose truth = instrument.exactMeasurement(q);
 
     const int samples = 4000;
     Eigen::Vector3d sum = Eigen::Vector3d::Zero();
     Eigen::Vector3d squares = Eigen::Vector3d::Zero();
     double angleSquares = 0.0;
     for (int i = 0; i < samples; ++i) {
-        const sim::Pose measured = instrument.measure(q);
+        const sim::Pose measured = instrument.measureOnce(q);
         const Eigen::Vector3d error = measured.position - truth.position;
         sum += error;
         squares += error.cwiseProduct(error);
@@ -202,7 +213,7 @@ void TestCellModel::instrumentNoise()
     // The same seed measures the same.
     sim::Instrument first(state, 9);
     sim::Instrument second(state, 9);
-    QCOMPARE(first.measure(q).position, second.measure(q).position);
+    QCOMPARE(first.measureOnce(q).position, second.measureOnce(q).position);
 }
 
 void TestCellModel::stateFileRoundTrip()

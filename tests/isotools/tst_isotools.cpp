@@ -13,6 +13,7 @@
 
 #include <Eigen/SVD>
 #include <cellstate.h>
+#include <celltruth.h>
 #include <cmath>
 #include <functional>
 #include <kinematics.h>
@@ -415,8 +416,8 @@ void TestIsoTools::calibrationShowsInAccuracy()
     const sim::CellState uncalibrated = sim::CellState::defaults(*sim::findRobotType(robot), seed);
     // A controller that knows the real robot exactly.
     sim::CellState calibrated = uncalibrated;
-    calibrated.dh = uncalibrated.trueDh();
-    calibrated.zeroCompensation = uncalibrated.deviations().zeroError;
+    calibrated.dh = sim::drawTruth(uncalibrated).dh;
+    calibrated.zeroCompensation = sim::drawTruth(uncalibrated).zeroError;
 
     const double before = meanAccuracy(uncalibrated);
     const double after = meanAccuracy(calibrated);

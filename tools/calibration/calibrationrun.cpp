@@ -8,17 +8,14 @@
 
 #include <algorithm>
 #include <cellpaths.h>
-#include <cellrandom.h>
-#include <instrument.h>
-#include <numeric>
+#include <measurementsource.h>
 #include <robottypes.h>
+#include <workspace.h>
 
 namespace calib {
 
 namespace {
 
-// Keeps the sampled angles this share of the travel away from each limit.
-constexpr double rangeMargin = 0.05;
 // Measurements of one run differ from the hidden deviations' random stream.
 constexpr std::uint64_t sampleStream = 0x9a5e5ULL;
 
@@ -52,43 +49,6 @@ const sim::RobotType* jobRobot(const CalibrationJob& job, const sim::CellState& 
 
 } // namespace
 
-std::vector<std::vector<double>> sampleJointConfigurations(const sim::RobotType& type, int count,
-                                                           std::uint64_t seed)
-{
-    sim::CellRandom random(seed);
-    std::vector<std::vector<double>> configurations(
-        std::size_t(std::max(0, count)), std::vector<double>(std::size_t(type.axisCount)));
-    std::vector<int> strata(configurations.size());
-    for (int joint = 0; joint < type.axisCount; ++joint) {
-        const sim::JointRange range = type.jointRanges[std::size_t(joint)];
-        const double margin = (range.maxDeg - range.minDeg) * rangeMargin;
-        const double low = range.minDeg + margin;
-        const double width = (range.maxDeg - margin - low) / double(std::max(1, count));
-        std::iota(strata.begin(), strata.end(), 0);
-        for (std::size_t i = strata.size(); i > 1; --i)
-            std::swap(strata[i - 1], strata[std::size_t(random.uniform() * double(i))]);
-        for (std::size_t i = 0; i < configurations.size(); ++i)
-            configurations[i][std::size_t(joint)] =
-                low + width * (double(strata[i]) + random.uniform());
-    }
-    return configurations;
-}
-
-std::vector<Measurement> measureCell(const sim::CellState& state,
-                                     const std::vector<std::vector<double>>& configurations,
-                                     std::uint64_t seed,
-                                     const std::function<void(int, int)>& onMeasured)
-{
-    sim::Instrument instrument(state, seed);
-    std::vector<Measurement> measurements;
-    for (const std::vector<double>& joints : configurations) {
-        measurements.push_back({joints, instrument.measure(joints)});
-        if (onMeasured)
-            onMeasured(int(measurements.size()), int(configurations.size()));
-    }
-    return measurements;
-}
-
 int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& err)
 {
     const QDir root(options.root);
@@ -120,13 +80,19 @@ int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& 
 
     const int total = options.poses + options.validationPoses;
     const auto configurations =
-        sampleJointConfigurations(*type, total, outcome.cell.seed ^ sampleStream);
+        sim::sampleJointConfigurations(*type, total, outcome.cell.seed ^ sampleStream);
     const auto printProgress = [&out](int done, int all) {
         out << "[PROGRESS] " << done << "/" << all << std::endl;
     };
-    std::vector<Measurement> measured = measureCell(
-        outcome.cell, configurations,
-        options.noiseSeed.value_or(QRandomGenerator::system()->generate64()), printProgress);
+    const std::unique_ptr<sim::MeasurementSource> source = sim::openSimulatedInstrument(
+        outcome.cell, options.noiseSeed.value_or(QRandomGenerator::system()->generate64()));
+    std::optional<std::vector<Measurement>> taken =
+        source->measure(configurations, printProgress, &error);
+    if (!taken) {
+        err << "calibration failed: " << error << std::endl;
+        return ExitCell;
+    }
+    std::vector<Measurement> measured = std::move(*taken);
     const std::vector<Measurement> validation(measured.begin() + options.poses, measured.end());
     measured.resize(std::size_t(options.poses));
     outcome.poses = options.poses;

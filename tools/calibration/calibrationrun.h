@@ -35,17 +35,6 @@ struct ToolOptions
     std::optional<std::uint64_t> noiseSeed;
 };
 
-// Joint configurations spread over the joint ranges (stratified per joint, a margin kept from
-// the limits), the same for the same seed.
-std::vector<std::vector<double>> sampleJointConfigurations(const sim::RobotType& type, int count,
-                                                           std::uint64_t seed);
-
-// Measures the cell's robot at the configurations with its instrument.
-std::vector<Measurement> measureCell(const sim::CellState& state,
-                                     const std::vector<std::vector<double>>& configurations,
-                                     std::uint64_t seed,
-                                     const std::function<void(int, int)>& onMeasured = {});
-
 // One calibration on the cell below options.root: reads the job file, measures, identifies,
 // writes optimized_dh.json and calibration_report.txt. Progress lines go to out, failures to
 // err; returns an ExitCode.

@@ -2,18 +2,14 @@
 
 #include <functional>
 #include <kinematics.h>
+#include <measurementsource.h>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace calib {
 
-// Commanded joint angles (degrees) and the flange pose the instrument saw.
-struct Measurement
-{
-    std::vector<double> jointsDeg;
-    sim::Pose pose;
-};
+using sim::Measurement;
 
 // Parameters are numbered four per joint: alpha, a, d of the joint's link, then the joint's
 // zero offset. Theta itself never moves: its error is the zero offset.

@@ -5,7 +5,7 @@
 
 #include <Eigen/Core>
 #include <array>
-#include <instrument.h>
+#include <cellstate.h>
 #include <optional>
 #include <vector>
 

@@ -11,8 +11,8 @@
 #include <atomicfile.h>
 #include <cellpaths.h>
 #include <cellstate.h>
-#include <instrument.h>
 #include <kinematics.h>
+#include <measurementsource.h>
 #include <stdexcept>
 
 namespace iso {
@@ -96,7 +96,8 @@ int runIsoTask(const TaskOptions& options, std::ostream& out, std::ostream& err)
     record.savePath = config->savePath;
     record.instrument = cell.instrument;
     try {
-        sim::Instrument instrument(cell, QRandomGenerator::system()->generate64());
+        const std::unique_ptr<sim::MeasurementSource> instrument =
+            sim::openSimulatedInstrument(cell, QRandomGenerator::system()->generate64());
         std::vector<std::vector<double>> joints;
         for (const TestPose& pose : config->poses) {
             joints.push_back(commandedJoints(pose, type->axisCount));
@@ -107,12 +108,20 @@ int runIsoTask(const TaskOptions& options, std::ostream& out, std::ostream& err)
             point.commanded = sim::flangePose(cell.dh, joints.back()).position;
             record.points.push_back(point);
         }
+        // The robot takes its time to move to a pose and settle.
+        const auto settle = [&options](int, int) {
+            if (options.moveMs > 0)
+                QThread::msleep(ulong(options.moveMs));
+        };
         for (int cycle = 1; cycle <= config->sampleTimes; ++cycle) {
-            for (std::size_t p = 0; p < record.points.size(); ++p) {
-                if (options.moveMs > 0)
-                    QThread::msleep(ulong(options.moveMs));
-                record.points[p].attained.push_back(instrument.measure(joints[p]).position);
+            const std::optional<std::vector<sim::Measurement>> round =
+                instrument->measure(joints, settle, &error);
+            if (!round) {
+                err << failure << ": " << error << std::endl;
+                return ExitCell;
             }
+            for (std::size_t p = 0; p < record.points.size(); ++p)
+                record.points[p].attained.push_back((*round)[p].pose.position);
             out << "[ROUND] " << cycle << "/" << config->sampleTimes << std::endl;
         }
     } catch (const std::invalid_argument& e) {
