@@ -108,6 +108,7 @@ void TestCalibrationTool::identifiesTheHiddenRobot()
     QFETCH(quint64, seed);
     const sim::RobotType& type = *sim::findRobotType(modelCode);
     sim::CellState cell = sim::CellState::defaults(type, seed);
+    cell.sources = sim::ErrorSources::none();
     QVERIFY(sim::saveCellState(statePath, cell));
     writeJob(jobFile(type.name, modelCode, QJsonArray()));
 
@@ -219,6 +220,7 @@ void TestCalibrationTool::identifiesTheHiddenRobot()
 void TestCalibrationTool::lockedParametersStayExactly()
 {
     sim::CellState cell = sim::CellState::defaults();
+    cell.sources = sim::ErrorSources::none();
     cell.dh[1] = 150.0123456789; // joint 1 a
     cell.dh[21] = 0.0987654321;  // joint 6 a
     cell.dh[7] = -90.000001;     // joint 2 theta

@@ -145,6 +145,7 @@ void TestCellModel::deviationsAreSeededAndBounded()
 void TestCellModel::attainedPoseFollowsZeroErrorsAndCompensation()
 {
     sim::CellState state = sim::CellState::defaults();
+    state.sources = sim::ErrorSources::none();
     const std::vector<double> zeroError = sim::drawTruth(state).zeroError;
     const std::vector<double> q{10, -20, 30, -40, 50, -60};
 
@@ -180,7 +181,8 @@ void TestCellModel::instrumentNoise()
     QFETCH(double, orientationNoise);
     QFETCH(double, jitter);
     sim::CellState state = sim::CellState::defaults();
-    state.instrument = {positionNoise, orientationNoise, jitter};
+    state.instrument = {positionNoise, 0.0, orientationNoise, jitter};
+    state.sources = sim::ErrorSources::none();
     const std::vector<double> q{15, -35, 20, 60, -45, 120};
     sim::Instrument instrument(state, 4242);
     const sim::Pose truth = instrument.exactMeasurement(q);

@@ -58,8 +58,10 @@ void TestOperatorSession::calibrationImprovesAccuracy()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.remove(QStringLiteral("LUMORA_CELL_STATE"));
-    QStringList arguments{QStringLiteral("--script"), QStringLiteral("demo"),
-                          QStringLiteral("--site"), site.path()};
+    QStringList arguments{QStringLiteral("--script"),        QStringLiteral("demo"),
+                          QStringLiteral("--site"),          site.path(),
+                          QStringLiteral("--seed"),          QStringLiteral("20260612"),
+                          QStringLiteral("--error-sources"), QStringLiteral("none")};
 
     // Over TCP the stand-alone simulator serves the cell whose state the tools read too.
     QProcess simulator;
@@ -67,10 +69,13 @@ void TestOperatorSession::calibrationImprovesAccuracy()
         simulator.setProcessEnvironment(environment);
         simulator.start(QStringLiteral(SIMULATOR_PROGRAM),
                         {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--state"),
-                         site.filePath(QStringLiteral("cell/state.json"))});
+                         site.filePath(QStringLiteral("cell/state.json")), QStringLiteral("--seed"),
+                         QStringLiteral("20260612"), QStringLiteral("--error-sources"),
+                         QStringLiteral("none")});
         QVERIFY(simulator.waitForStarted());
         QByteArray greeting;
-        while (!greeting.contains('\n') && simulator.waitForReadyRead(10000))
+        while (!(greeting.contains("listening") && greeting.endsWith('\n')) &&
+               simulator.waitForReadyRead(10000))
             greeting += simulator.readAllStandardOutput();
         const QRegularExpressionMatch port =
             QRegularExpression(QStringLiteral(R"(listening on (\d+))"))

@@ -127,8 +127,10 @@ ToolRun TestIsoTools::run(const QString& program, const QStringList& extra)
                           statePath);
 }
 
-void TestIsoTools::measureAndReport(const sim::CellState& cell, int samples)
+void TestIsoTools::measureAndReport(const sim::CellState& given, int samples)
 {
+    sim::CellState cell = given;
+    cell.sources = sim::ErrorSources::none();
     QVERIFY(sim::saveCellState(statePath, cell));
     QVERIFY(writeJson(jobPath, isoJob(cell.robotName, samples, shippedPoses(cell.robotName),
                                       dir->filePath(QStringLiteral("saved")))));
@@ -153,7 +155,9 @@ void TestIsoTools::fullCycle()
     QFETCH(QString, robot);
     QFETCH(int, samples);
     QFETCH(bool, relativeRoot);
-    QVERIFY(sim::saveCellState(statePath, sim::CellState::defaults(*sim::findRobotType(robot))));
+    sim::CellState cell = sim::CellState::defaults(*sim::findRobotType(robot));
+    cell.sources = sim::ErrorSources::none();
+    QVERIFY(sim::saveCellState(statePath, cell));
     const QString saveDir = dir->filePath(QStringLiteral("reports/line 2/new"));
     QVERIFY(writeJson(jobPath, isoJob(robot, samples, shippedPoses(robot), saveDir)));
     // An earlier calibration result, which the ISO programs must leave as it is.
