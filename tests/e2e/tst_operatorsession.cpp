@@ -58,10 +58,9 @@ void TestOperatorSession::calibrationImprovesAccuracy()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.remove(QStringLiteral("LUMORA_CELL_STATE"));
-    QStringList arguments{QStringLiteral("--script"),        QStringLiteral("demo"),
-                          QStringLiteral("--site"),          site.path(),
-                          QStringLiteral("--seed"),          QStringLiteral("20260612"),
-                          QStringLiteral("--error-sources"), QStringLiteral("none")};
+    QStringList arguments{QStringLiteral("--script"), QStringLiteral("demo"),
+                          QStringLiteral("--site"),   site.path(),
+                          QStringLiteral("--seed"),   QStringLiteral("20260612")};
 
     // Over TCP the stand-alone simulator serves the cell whose state the tools read too.
     QProcess simulator;
@@ -70,8 +69,7 @@ void TestOperatorSession::calibrationImprovesAccuracy()
         simulator.start(QStringLiteral(SIMULATOR_PROGRAM),
                         {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--state"),
                          site.filePath(QStringLiteral("cell/state.json")), QStringLiteral("--seed"),
-                         QStringLiteral("20260612"), QStringLiteral("--error-sources"),
-                         QStringLiteral("none")});
+                         QStringLiteral("20260612")});
         QVERIFY(simulator.waitForStarted());
         QByteArray greeting;
         while (!(greeting.contains("listening") && greeting.endsWith('\n')) &&

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <Eigen/SVD>
+#include <cellframes.h>
 #include <cellstate.h>
 #include <celltruth.h>
 #include <cmath>
@@ -50,7 +51,7 @@ QByteArray jobWith(const std::function<void(QJsonObject& job, QJsonObject& confi
 
 QJsonArray position(const QVector<double>& values, int at)
 {
-    return {values[at], values[at + 1], values[at + 2]};
+    return {values[at], values[at + 1], values[at + 2], 0, 0, 0};
 }
 
 QByteArray measurementFile(const QVector<double>& commanded, const QVector<double>& attained)
@@ -127,10 +128,8 @@ ToolRun TestIsoTools::run(const QString& program, const QStringList& extra)
                           statePath);
 }
 
-void TestIsoTools::measureAndReport(const sim::CellState& given, int samples)
+void TestIsoTools::measureAndReport(const sim::CellState& cell, int samples)
 {
-    sim::CellState cell = given;
-    cell.sources = sim::ErrorSources::none();
     QVERIFY(sim::saveCellState(statePath, cell));
     QVERIFY(writeJson(jobPath, isoJob(cell.robotName, samples, shippedPoses(cell.robotName),
                                       dir->filePath(QStringLiteral("saved")))));
@@ -155,9 +154,7 @@ void TestIsoTools::fullCycle()
     QFETCH(QString, robot);
     QFETCH(int, samples);
     QFETCH(bool, relativeRoot);
-    sim::CellState cell = sim::CellState::defaults(*sim::findRobotType(robot));
-    cell.sources = sim::ErrorSources::none();
-    QVERIFY(sim::saveCellState(statePath, cell));
+    QVERIFY(sim::saveCellState(statePath, sim::CellState::defaults(*sim::findRobotType(robot))));
     const QString saveDir = dir->filePath(QStringLiteral("reports/line 2/new"));
     QVERIFY(writeJson(jobPath, isoJob(robot, samples, shippedPoses(robot), saveDir)));
     // An earlier calibration result, which the ISO programs must leave as it is.
@@ -370,8 +367,8 @@ void TestIsoTools::reportRefusals_data()
     QTest::addRow("point without attained positions")
         << measurementFile({0, 0, 0}, {}) << calibration << 4 << "P1 has no attained position";
     QTest::addRow("attained position of two numbers")
-        << QByteArray(R"({"points":[{"name":"P1","commanded":[0,0,0],"attained":[[1,2]]}]})")
-        << calibration << 4 << "not three numbers";
+        << QByteArray(R"({"points":[{"name":"P1","commanded":[0,0,0,0,0,0],"attained":[[1,2]]}]})")
+        << calibration << 4 << "not six numbers";
     QTest::addRow("result file not an object")
         << valid << QByteArray("[1, 2]") << 5 << "left as it is";
     QTest::addRow("result file torn")
@@ -417,13 +414,17 @@ void TestIsoTools::calibrationShowsInAccuracy()
         }
         return results.size() == 5 ? sum / 5.0 : -1.0;
     };
-    const sim::CellState uncalibrated = sim::CellState::defaults(*sim::findRobotType(robot), seed);
+    sim::CellState uncalibrated = sim::CellState::defaults(*sim::findRobotType(robot), seed);
+    uncalibrated.sources = sim::ErrorSources::none();
     // A controller that knows the real robot exactly.
     sim::CellState calibrated = uncalibrated;
     calibrated.dh = sim::drawTruth(uncalibrated).dh;
     calibrated.zeroCompensation = sim::drawTruth(uncalibrated).zeroError;
 
+    calib::CellFrames frames;
+    frames.robotName = robot;
     const double before = meanAccuracy(uncalibrated);
+    QVERIFY(writeTextFile(calib::cellFramesPath(root), calib::cellFramesToJson(frames)));
     const double after = meanAccuracy(calibrated);
     qInfo("%s: mean AP %.4f mm uncalibrated, %.4f mm calibrated", qPrintable(robot), before, after);
     QVERIFY(before > 0.2);

@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <cellframes.h>
 #include <cellpaths.h>
 #include <measurementsource.h>
 #include <robottypes.h>
@@ -62,16 +63,18 @@ int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& 
 
     CalibrationOutcome outcome;
     outcome.job = *job;
+    sim::CellState cell;
     const QString statePath = sim::cellStatePathForRoot(options.root);
-    if (!sim::loadOrCreateCellState(statePath, outcome.cell, &error)) {
+    if (!sim::loadOrCreateCellState(statePath, cell, &error)) {
         err << "calibration failed: " << error << std::endl;
         return ExitCell;
     }
-    const sim::RobotType* type = jobRobot(*job, outcome.cell, error);
+    const sim::RobotType* type = jobRobot(*job, cell, error);
     if (!type) {
         err << "calibration failed: " << error << std::endl;
         return ExitCell;
     }
+    outcome.robotName = type->name;
     outcome.locked = job->lockMask(type->axisCount, &error);
     if (outcome.locked.empty()) {
         err << "calibration failed: " << error << std::endl;
@@ -79,33 +82,31 @@ int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& 
     }
 
     const int total = options.poses + options.validationPoses;
-    const auto configurations =
-        sim::sampleJointConfigurations(*type, total, outcome.cell.seed ^ sampleStream);
+    const auto configurations = sim::sampleJointConfigurations(*type, total, sampleStream);
     const auto printProgress = [&out](int done, int all) {
         out << "[PROGRESS] " << done << "/" << all << std::endl;
     };
     const std::unique_ptr<sim::MeasurementSource> source = sim::openSimulatedInstrument(
-        outcome.cell, options.noiseSeed.value_or(QRandomGenerator::system()->generate64()));
+        cell, options.noiseSeed.value_or(QRandomGenerator::system()->generate64()));
+    outcome.source = source->description();
     std::optional<std::vector<Measurement>> taken =
         source->measure(configurations, printProgress, &error);
     if (!taken) {
         err << "calibration failed: " << error << std::endl;
         return ExitCell;
     }
-    std::vector<Measurement> measured = std::move(*taken);
-    const std::vector<Measurement> validation(measured.begin() + options.poses, measured.end());
-    measured.resize(std::size_t(options.poses));
-    outcome.poses = options.poses;
-    outcome.validationPoses = options.validationPoses;
+    outcome.fit.assign(taken->begin(), taken->begin() + options.poses);
+    outcome.check.assign(taken->begin() + options.poses, taken->end());
 
     out << "[PHASE] OPTIMIZATION" << std::endl;
+    outcome.start.dh = cell.dh;
+    outcome.start.zeroOffsets.assign(std::size_t(type->axisCount), 0.0);
+    outcome.start.placement = registerPlacement(outcome.start, outcome.fit);
+    outcome.compensation = cell.zeroCompensation;
     IdentificationProblem problem;
-    problem.dh = outcome.cell.dh;
+    problem.start = outcome.start;
     problem.locked = outcome.locked;
-    problem.measurements = measured;
-    // Weights never below what the fit can resolve, so a noise-free instrument still works.
-    problem.positionSigmaMm = std::max(outcome.cell.instrument.positionNoiseMm, 1e-3);
-    problem.orientationSigmaDeg = std::max(outcome.cell.instrument.orientationNoiseDeg, 1e-4);
+    problem.measurements = outcome.fit;
     problem.maxIterations = options.maxIterations;
     problem.onIteration = printProgress;
     outcome.identification = identify(problem);
@@ -115,15 +116,15 @@ int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& 
     }
     out << "[PROGRESS] " << options.maxIterations << "/" << options.maxIterations << std::endl;
 
-    const std::vector<double> noOffsets(std::size_t(type->axisCount), 0.0);
-    outcome.before = poseErrors(outcome.cell.dh, noOffsets, validation);
-    outcome.after =
-        poseErrors(outcome.identification.dh, outcome.identification.zeroOffsets, validation);
+    outcome.before = poseErrors(outcome.start, outcome.check);
+    outcome.after = poseErrors(outcome.identification.model, outcome.check);
     for (int j = 0; j < type->axisCount; ++j)
-        outcome.zeroPoints.push_back(outcome.cell.zeroCompensation[std::size_t(j)] +
-                                     outcome.identification.zeroOffsets[std::size_t(j)]);
+        outcome.zeroPoints.push_back(outcome.compensation[std::size_t(j)] +
+                                     outcome.identification.model.zeroOffsets[std::size_t(j)]);
 
-    if (!writeResultFile(root.filePath(QStringLiteral("optimized_dh.json")), outcome, &error) ||
+    // The side file first: the ISO test must not pair a new result with an old placement.
+    if (!writeCellFrames(cellFramesPath(options.root), outcome, &error) ||
+        !writeResultFile(root.filePath(QStringLiteral("optimized_dh.json")), outcome, &error) ||
         !writeReport(root.filePath(QStringLiteral("calibration_report.txt")), outcome, &error)) {
         err << "calibration failed: " << error << std::endl;
         return ExitWrite;

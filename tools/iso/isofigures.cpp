@@ -4,6 +4,15 @@
 
 namespace iso {
 
+Eigen::Vector3d attitudeAngles(const Eigen::Matrix3d& r)
+{
+    constexpr double degPerRad = 180.0 / 3.14159265358979323846;
+    return Eigen::Vector3d(std::atan2(r(2, 1), r(2, 2)),
+                           std::atan2(-r(2, 0), std::hypot(r(0, 0), r(1, 0))),
+                           std::atan2(r(1, 0), r(0, 0))) *
+           degPerRad;
+}
+
 PointFigures computeFigures(const Eigen::Vector3d& commanded,
                             const std::vector<Eigen::Vector3d>& attained)
 {

@@ -20,6 +20,10 @@ struct PointFigures
     double stdDev = 0.0;
 };
 
+// The angles a, b, c (degrees) of rotations about the base's x, y and z axes that make up a
+// rotation, R = Rz(c) Ry(b) Rx(a).
+Eigen::Vector3d attitudeAngles(const Eigen::Matrix3d& rotation);
+
 // The figures of one point; attained must not be empty. One sample has no spread: S_l = 0.
 PointFigures computeFigures(const Eigen::Vector3d& commanded,
                             const std::vector<Eigen::Vector3d>& attained);

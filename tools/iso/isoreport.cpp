@@ -265,9 +265,6 @@ QByteArray pdfReport(const MeasurementRecord& record, const std::vector<PointFig
         {QStringLiteral("Samples per pose"), QString::number(record.sampleTimes)},
         {QStringLiteral("Cycle"), QStringLiteral("P1 \u2192 P2 \u2192 P3 \u2192 P4 \u2192 P5")},
         {QStringLiteral("Report folder"), record.savePath},
-        {QStringLiteral("Instrument noise"), QStringLiteral("%1 mm (1\u03c3 per axis)")
-                                                 .arg(fixed(record.instrument.positionNoiseMm, 4))},
-        {QStringLiteral("Measured point"), QStringLiteral("flange origin, base frame")},
     });
 
     r.heading(QStringLiteral("Test poses (joint angles in degrees, commanded position in mm)"));
