@@ -24,7 +24,7 @@ public:
     struct Options
     {
         QString serialNumber = QStringLiteral("SN-DEMO-0001");
-        int sampleTimes = 10;
+        int sampleTimes = 30;
         QString reportFolder; // the ISO reports go below it, in "before" and "after"
         int stepTimeoutMs = 300000;
     };
