@@ -184,9 +184,7 @@ void TestCalibrationTool::identifiesTheHiddenRobot()
         QCOMPARE(found.theta_offset, type.nominalDh[std::size_t(4 * j + 3)]);
     }
 
-    const QString report = QString::fromUtf8(readTextFile(root + "/calibration_report.txt"));
-    QVERIFY(report.contains(QStringLiteral("Condition number")));
-    QVERIFY(report.contains(type.name));
+    QVERIFY(readTextFile(root + "/calibration_report.pdf").startsWith("%PDF"));
 }
 
 void TestCalibrationTool::lockedParametersStayExactly()

@@ -220,7 +220,7 @@ int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& 
     if (!writeCellFrames(cellFramesPath(options.root), outcome, &failure.message) ||
         !writeResultFile(root.filePath(QStringLiteral("optimized_dh.json")), outcome,
                          &failure.message) ||
-        !writeReport(root.filePath(QStringLiteral("calibration_report.txt")), outcome,
+        !writeReport(root.filePath(QStringLiteral("calibration_report.pdf")), outcome,
                      &failure.message))
         return fail(err, {ExitWrite, failure.message});
     out << "held-out position error " << outcome.before.meanPositionMm << " mm -> "

@@ -1,10 +1,10 @@
 #include "resultwriter.h"
 
-#include <QDateTime>
+#include "calibrationreport.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTextStream>
 
 #include <algorithm>
 #include <atomicfile.h>
@@ -13,11 +13,6 @@
 namespace calib {
 
 namespace {
-
-QString number(double value, int decimals = 6)
-{
-    return QString::number(value, 'f', decimals);
-}
 
 QString name(int index, int axes)
 {
@@ -82,26 +77,13 @@ bool writeCellFrames(const QString& path, const CalibrationOutcome& outcome, QSt
 
 bool writeReport(const QString& path, const CalibrationOutcome& outcome, QString* error)
 {
-    const IdentificationResult& id = outcome.identification;
-    const int axes = int(id.model.zeroOffsets.size());
-    QString text;
-    QTextStream s(&text);
-    s << "Kinematic calibration report\n"
-      << "Robot: " << outcome.robotName << ", serial number " << outcome.job.serialNumber << "\n"
-      << "Measurements: " << outcome.source << ", " << outcome.fit.size() << " fitted, "
-      << outcome.check.size() << " held out\n"
-      << "Held-out position error: " << number(outcome.before.meanPositionMm, 4) << " mm -> "
-      << number(outcome.after.meanPositionMm, 4) << " mm\n"
-      << "Condition number: " << QString::number(id.conditionNumber, 'g', 4) << "\n";
-    for (std::size_t k = 0; k < id.estimated.size(); ++k) {
-        const int p = id.estimated[k];
-        s << name(p, axes) << " change " << number(id.changes[std::size_t(p)]) << " sigma "
-          << number(id.standardDeviations[k]) << " " << parameterUnit(p, axes) << "\n";
+    const QByteArray pdf = calibrationReport(outcome);
+    if (pdf.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("the PDF writer produced nothing for %1").arg(path);
+        return false;
     }
-    for (const HeldParameter& held : id.held)
-        s << "held " << name(held.index, axes) << "\n";
-    s.flush();
-    return sim::writeFileAtomically(path, text.toUtf8(), error);
+    return sim::writeFileAtomically(path, pdf, error);
 }
 
 } // namespace calib

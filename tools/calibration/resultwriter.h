@@ -35,7 +35,7 @@ struct CalibrationOutcome
 bool writeResultFile(const QString& path, const CalibrationOutcome& outcome, QString* error);
 // Writes the side file with the placement and target offset, atomically.
 bool writeCellFrames(const QString& path, const CalibrationOutcome& outcome, QString* error);
-// Writes the operator's report, atomically.
+// Writes the operator's PDF report, atomically.
 bool writeReport(const QString& path, const CalibrationOutcome& outcome, QString* error);
 
 } // namespace calib
