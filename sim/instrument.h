@@ -9,11 +9,19 @@
 
 namespace sim {
 
-// What a controller can hold: a DH table (axis count + 1 links) and a zero compensation.
-struct ControllerModel
+// What a calibration can find: the DH table (axis count + 1 links) and zero compensation the
+// controller holds, and where the instrument stands and the target sits.
+struct BestModel
 {
     std::vector<double> dh;
     std::vector<double> zeroCompensation;
+    Eigen::Isometry3d baseToInstrument = Eigen::Isometry3d::Identity();
+    Eigen::Vector3d targetOffset = Eigen::Vector3d::Zero();
+
+    // What the instrument would see at the commanded angles if the cell were this model, with
+    // the controller holding compensation.
+    Pose predict(const std::vector<double>& commandedDeg,
+                 const std::vector<double>& compensation) const;
 };
 
 // The measuring instrument of the cell, the only reader of its truth. The real robot runs its
@@ -39,11 +47,11 @@ public:
     // Standard deviation of the position noise per axis at a point of the instrument frame.
     double positionNoiseAt(const Eigen::Vector3d& point) const;
 
-    // The model that, held by the controller, comes closest to the real robot: the axis links'
-    // alpha, a and d and the zero compensation fitted to the noise-free target positions over
-    // the workspace, in the true base frame with the true target offset. What it leaves is
-    // noise, sag and transmission error, which no parameter of the model captures.
-    ControllerModel bestControllerModel() const;
+    // The model a calibration would find with unlimited noise-free data: the axis links'
+    // alpha, a and d, the zero compensation, the placement and the target offset fitted, with
+    // the weights of the instrument's noise, to the noise-free measurements over the workspace.
+    // What it leaves is sag and transmission error, which no parameter of the model captures.
+    BestModel bestModel() const;
 
     const CellTruth& cellTruth() const { return truth; }
 
@@ -59,8 +67,8 @@ private:
 };
 
 // Mean ISO pose accuracy (mm) of an ISO run of cycles visits to each pose (joint angles, one
-// per axis) when the controller holds its best model and the measured target is taken to the
-// base frame through the true placement: the floor no calibration can go below.
+// per axis) when the controller holds the best model and the measured target is taken to the
+// base frame through its placement: what noise, sag and transmission error leave.
 double isoAccuracyFloor(const CellState& state, const std::vector<std::vector<double>>& poses,
                         int cycles, std::uint64_t noiseSeed);
 

@@ -119,10 +119,10 @@ void TestCalibrationTool::identifiesTheHiddenRobot()
     // Measurement progress, then the phase line, then solver progress, one line each.
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     const int phase = lines.indexOf(QStringLiteral("[PHASE] OPTIMIZATION"));
-    QCOMPARE(phase, 90);
+    QCOMPARE(phase, 200);
     const QRegularExpression progress(QStringLiteral(R"(\[PROGRESS\]\s*(\d+)\s*/\s*(\d+))"));
     for (int i = 0; i < phase; ++i)
-        QCOMPARE(lines[i], QStringLiteral("[PROGRESS] %1/90").arg(i + 1));
+        QCOMPARE(lines[i], QStringLiteral("[PROGRESS] %1/200").arg(i + 1));
     QVERIFY(progress.match(lines.value(phase + 1)).hasMatch());
 
     // The plug-in's readers take the result.

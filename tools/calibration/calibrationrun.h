@@ -26,8 +26,8 @@ struct ToolOptions
 {
     // Absolute calibration root: job file, result files and report lie directly inside it.
     QString root;
-    int poses = 60;
-    int validationPoses = 30;
+    int poses = 150;
+    int validationPoses = 50;
     int maxIterations = 50;
     // Seed of the simulated instrument's noise; every run of a real instrument sees fresh
     // noise, so by default each run draws its own.
