@@ -57,7 +57,7 @@ bool readPoint(const QJsonValue& value, PointMeasurements& point, QString& probl
         point.attainedAttitude.push_back(attitude);
     }
     if (point.attained.empty()) {
-        problem = QStringLiteral("%1 has no attained position").arg(point.name);
+        problem = QStringLiteral("%1 has no attained pose").arg(point.name);
         return false;
     }
     return true;

@@ -65,28 +65,33 @@ struct MeasuredFrames
     QString description;
 };
 
+// The last calibration's placement and target offset, when there is one for the cell's robot;
+// false with a message when the file is unreadable or of another robot.
+bool lastCalibration(const QString& root, const sim::CellState& cell,
+                     std::optional<calib::CellFrames>& calibrated, QString& error)
+{
+    const QString path = calib::cellFramesPath(root);
+    calibrated = calib::readCellFrames(path, &error);
+    if (calibrated && calibrated->robotName != cell.robotName)
+        error = QStringLiteral("%1 belongs to robot %2, but the cell holds %3")
+                    .arg(path, calibrated->robotName, cell.robotName);
+    return error.isEmpty();
+}
+
 // The instrument placement and target offset of the last calibration, or, before any, a
 // best-fit registration of the nominal target against a few poses spread over the workspace.
-std::optional<MeasuredFrames> measuredFrames(const QString& root, const sim::CellState& cell,
+std::optional<MeasuredFrames> measuredFrames(const std::optional<calib::CellFrames>& calibrated,
+                                             const sim::CellState& cell,
                                              sim::MeasurementSource& instrument,
                                              const sim::MeasureProgress& settle, QString& error)
 {
-    const QString path = calib::cellFramesPath(root);
-    const std::optional<calib::CellFrames> calibrated = calib::readCellFrames(path, &error);
     MeasuredFrames frames;
     if (calibrated) {
-        if (calibrated->robotName != cell.robotName) {
-            error = QStringLiteral("%1 belongs to robot %2, but the cell holds %3")
-                        .arg(path, calibrated->robotName, cell.robotName);
-            return std::nullopt;
-        }
         frames.placement = calibrated->placement;
         frames.targetOffset = calibrated->targetOffset;
         frames.description = QStringLiteral("through the instrument placement of the last "
                                             "calibration");
     } else {
-        if (!error.isEmpty())
-            return std::nullopt;
         const std::vector<std::vector<double>> plan = sim::sampleJointConfigurations(
             *cell.robotType(), registrationPoses, registrationStream);
         const std::optional<std::vector<sim::Measurement>> seen =
@@ -146,6 +151,12 @@ int runIsoTask(const TaskOptions& options, std::ostream& out, std::ostream& err)
         return ExitJobFile;
     }
 
+    std::optional<calib::CellFrames> calibrated;
+    if (!lastCalibration(options.root, cell, calibrated, error)) {
+        err << failure << ": " << error << std::endl;
+        return ExitData;
+    }
+
     // A run that does not finish must not leave an earlier run's data to be reported as its own.
     const QString dataPath = measurementFilePath(options.root);
     if (QFile::exists(dataPath) && !QFile::remove(dataPath)) {
@@ -168,7 +179,7 @@ int runIsoTask(const TaskOptions& options, std::ostream& out, std::ostream& err)
             QThread::msleep(ulong(options.moveMs));
     };
     const std::optional<MeasuredFrames> frames =
-        measuredFrames(options.root, cell, *instrument, settle, error);
+        measuredFrames(calibrated, cell, *instrument, settle, error);
     if (!frames) {
         err << failure << ": " << error << std::endl;
         return ExitData;
