@@ -122,7 +122,7 @@ void TestCell::errorSourceAlone()
     QFETCH(QString, source);
     QFETCH(Numbers, bounds);
     for (const char* robot : {"LX6-900", "LX7-800"}) {
-        for (std::uint64_t seed : {2, 5}) {
+        for (std::uint64_t seed : {2, 5, 8, 13}) {
             sim::CellState off = sim::CellState::defaults(*sim::findRobotType(robot), seed);
             off.sources = sim::ErrorSources::none();
             off.instrument.jointJitterDeg = 0.0;
@@ -181,7 +181,7 @@ void TestCell::stateFileRoundTrip()
     bool fresh = true;
     QVERIFY(sim::loadOrCreateCellState(statePath, read, nullptr, &fresh) && !fresh);
     QVERIFY(sim::saveCellState(statePath + "2", read));
-    QCOMPARE(readTextFile(statePath + "2"), readTextFile(statePath));
+    QVERIFY(readTextFile(statePath + "2") == readTextFile(statePath) && read.payloadKg == 0.5);
 }
 
 void TestCell::malformedStateFile_data()
@@ -260,7 +260,6 @@ void TestCell::stagedWrites_data()
     QTest::addRow("DH: 23 values") << 6001 << setDh << dh(numbers(23, 1));
     QTest::addRow("DH: 36 values") << 6001 << setDh << dh(numbers(36, 1));
     QTest::addRow("DH: text among numbers") << 6001 << setDh << dh(withText);
-    QTest::addRow("DH: not an array") << 6001 << setDh << dh("1,2");
     QTest::addRow("DH: member missing") << 6001 << setDh << zero(numbers(24, 1));
     QTest::addRow("zero: five values") << 6001 << setZero << zero(numbers(5, 1));
     QTest::addRow("zero: infinity")
@@ -299,8 +298,7 @@ void TestCell::stagedWrites()
     QVERIFY(c.execCommand("factory.get_DH_params_link", QString()).isUndefined());
     QTRY_COMPARE(up.count(), 1);
     std::iota(dh.begin(), dh.begin() + dhCount, 0.5);
-    if (dhCount)
-        std::iota(zero.begin(), zero.end(), 0.5);
+    std::iota(zero.begin(), dhCount ? zero.end() : zero.begin(), 0.5);
     // Applied and persisted for the tools, with the same robot; a second reboot changes nothing.
     sim::CellState persisted;
     QVERIFY(sim::loadCellState(statePath, persisted) && c.lastError().isEmpty());

@@ -63,7 +63,6 @@ void TestOperatorSession::sessionMeetsItsTargets()
     // RESULT seed=... robot=... mean_ap_before=... mean_ap_after=... mean_ap_floor=...
     // second_dh_mm=... second_dh_deg=... second_zero_deg=... time_s=...
     const QString line = QRegularExpression("RESULT .*").match(output).captured(0);
-    qInfo("%s", qPrintable(line));
     QMap<QString, double> f;
     for (const QString& pair : line.split(' ').mid(3))
         f[pair.section('=', 0, 0)] = pair.section('=', 1).toDouble();
