@@ -130,8 +130,7 @@ void TestCalibrationTool::identifyOnce(int modelCode, std::uint64_t seed)
     const calib::PoseErrors after = calib::poseErrors(model, check);
     QVERIFY(std::abs(reported.avgPosError - after.meanPositionMm) < 1e-9);
     QVERIFY(std::abs(reported.avgAttError - after.meanOrientationDeg) < 1e-9);
-    const sim::Instrument instrument(cell, 0);
-    const sim::BestModel best = instrument.bestModel();
+    const sim::BestModel best = sim::Instrument(cell, 0).bestModel();
     std::vector<double> offsets = best.zeroCompensation;
     std::transform(offsets.begin(), offsets.end(), cell.zeroCompensation.begin(), offsets.begin(),
                    std::minus<>());
@@ -147,7 +146,7 @@ void TestCalibrationTool::identifyOnce(int modelCode, std::uint64_t seed)
 
     // Placement and target are the truth, but for what the rank test holds: base height and yaw
     // go with joint 1's d and zero, the tool's x and length with the last link's a and d.
-    const sim::CellTruth& truth = instrument.cellTruth();
+    const sim::CellTruth truth = sim::drawTruth(cell);
     const Eigen::Isometry3d shift = truth.baseToInstrument.inverse() * model.placement;
     const double yaw = truth.zeroError[0] * 3.14159265358979323846 / 180.0;
     QVERIFY((shift.linear() - Eigen::AngleAxisd(yaw, Eigen::Vector3d::UnitZ()).matrix()).norm() <

@@ -126,6 +126,13 @@ void TestCell::errorSourceAlone()
             sim::CellState off = sim::CellState::defaults(*sim::findRobotType(robot), seed);
             off.sources = sim::ErrorSources::none();
             off.instrument.jointJitterDeg = 0.0;
+            // Hidden errors of tenths of a millimetre and hundredths of a degree, none of theta
+            // (a zero error instead) or of the flange link.
+            const sim::CellTruth truth = sim::drawTruth(off);
+            for (std::size_t i = 0; i < truth.dh.size(); ++i)
+                QVERIFY(std::abs(truth.dh[i] - off.dh[i]) <=
+                            (i % 4 < 3 && i + 4 < truth.dh.size()) * 0.5 &&
+                        std::abs(truth.zeroError[i % truth.zeroError.size()]) <= 0.1);
             sim::CellState on = off;
             *on.sources.find(source) = true;
             std::vector<Eigen::Vector3d> from, to;
@@ -140,17 +147,17 @@ void TestCell::errorSourceAlone()
             QVERIFY(least >= bounds[0] && most >= bounds[1] && most <= bounds[2]);
             // Noise of 5 um per axis, 2 um more per metre to the instrument when on, and 0.001
             // deg per component of the orientation.
-            for (const sim::CellState* cell : {&off, &on}) {
-                sim::Instrument instrument(*cell, 7);
-                const sim::Pose truth = instrument.exactMeasurement(poses[0]);
+            for (const sim::CellState* c : {&off, &on}) {
+                sim::Instrument instrument(*c, 7);
+                const sim::Pose exact = instrument.exactMeasurement(poses[0]);
                 const double sigma =
-                    0.005 + (cell->sources.distanceNoise ? 2e-6 : 0.0) * truth.position.norm();
+                    0.005 + 2e-6 * c->sources.distanceNoise * exact.position.norm();
                 Eigen::Vector3d squares = Eigen::Vector3d::Zero();
                 double angles = 0.0;
                 for (int i = 0; i < 4000; ++i) {
                     const sim::Pose m = instrument.measureOnce(poses[0]);
-                    squares += (m.position - truth.position).cwiseAbs2() / 4000.0;
-                    angles += std::pow(sim::rotationAngleDeg(truth.rotation, m.rotation), 2) / 4000;
+                    squares += (m.position - exact.position).cwiseAbs2() / 4000.0;
+                    angles += std::pow(sim::rotationAngleDeg(exact.rotation, m.rotation), 2) / 4000;
                 }
                 QVERIFY((squares.cwiseSqrt().array() / sigma - 1.0).abs().maxCoeff() < 0.06);
                 QVERIFY(std::abs(std::sqrt(angles) / std::sqrt(3.0) - 0.001) <= 0.00003);
@@ -178,8 +185,7 @@ void TestCell::stateFileRoundTrip()
     changed.sources.gravity = changed.sources.distanceNoise = false;
     QVERIFY(sim::saveCellState(statePath, changed));
     sim::CellState read;
-    bool fresh = true;
-    QVERIFY(sim::loadOrCreateCellState(statePath, read, nullptr, &fresh) && !fresh);
+    QVERIFY(sim::loadOrCreateCellState(statePath, read));
     QVERIFY(sim::saveCellState(statePath + "2", read));
     QVERIFY(readTextFile(statePath + "2") == readTextFile(statePath) && read.payloadKg == 0.5);
 }

@@ -31,7 +31,6 @@ void TestOperatorSession::sessionMeetsItsTargets()
     QTemporaryDir site;
     QCOMPARE(QProcess::execute("cp", {"-a", SITE_TEMPLATE "/D:", site.path()}), 0);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.remove("LUMORA_CELL_STATE");
     const QStringList robot{"--seed", "20260612"};
     QStringList arguments = QStringList{"--script", "demo", "--site", site.path()} + robot;

@@ -24,11 +24,6 @@ QJsonObject readJson(const QString& path)
     return QJsonDocument::fromJson(readTextFile(path)).object();
 }
 
-QByteArray toJson(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson();
-}
-
 // A job file as the setup panels leave it, with the shipped poses of the robot.
 QJsonObject isoJob(const QString& robot, int samples, const QString& savePath)
 {
@@ -49,8 +44,8 @@ QByteArray measurementFile(const Numbers& commanded, const Numbers& attained)
         poses.append(QJsonArray::fromVariantList(QVariantList(&attained[i], &attained[i] + 6)));
     const QJsonArray pose =
         QJsonArray::fromVariantList(QVariantList(commanded.begin(), commanded.end()));
-    return toJson({{"points", QJsonArray{QJsonObject{
-                                  {"name", "P1"}, {"commanded", pose}, {"attained", poses}}}}});
+    const QJsonObject point{{"name", "P1"}, {"commanded", pose}, {"attained", poses}};
+    return QJsonDocument(QJsonObject{{"points", QJsonArray{point}}}).toJson();
 }
 
 } // namespace
@@ -112,10 +107,10 @@ void TestIsoTools::fullCycle()
     QFETCH(QString, pathArgument);
     QVERIFY(sim::saveCellState(statePath, sim::CellState::defaults(*sim::findRobotType(robot))));
     const QString saveDir = dir->filePath("reports/line 2/new");
-    QVERIFY(writeTextFile(jobPath, toJson(isoJob(robot, samples, saveDir))));
+    QVERIFY(writeTextFile(jobPath, QJsonDocument(isoJob(robot, samples, saveDir)).toJson()));
     // An earlier calibration result, which the ISO programs must leave as it is.
     const QJsonObject calibration{{"status", 1}, {"zero_points", QJsonArray{0.01, -0.02}}};
-    QVERIFY(writeTextFile(resultPath, toJson(calibration)));
+    QVERIFY(writeTextFile(resultPath, QJsonDocument(calibration).toJson()));
     const lumora::test::ToolRun measured =
         run(ISO_TASK, {"--path", pathArgument.isEmpty() ? root : pathArgument, "--move-ms", "0"});
     QVERIFY2(measured.exitCode == 0, qPrintable(measured.err));
@@ -210,7 +205,8 @@ void TestIsoTools::refusals()
     if (step[1] != "job")
         job.insert("iso_config", config);
     if (step[1] != "none")
-        QVERIFY(writeTextFile(jobPath, step[1] == "torn" ? "{ \"iso" : toJson(job)));
+        QVERIFY(
+            writeTextFile(jobPath, step[1] == "torn" ? "{ \"iso" : QJsonDocument(job).toJson()));
     const QByteArray frames = calib::cellFramesToJson({}).replace("\"\"", "\"LX7-800\"");
     QVERIFY(step[1] != "frames" || writeTextFile(calib::cellFramesPath(root), frames));
     // A result file without ISO figures, which is never rewritten, and an earlier run's data,
