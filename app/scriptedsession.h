@@ -14,8 +14,8 @@ class QWidget;
 
 // A whole operator session run headless on the plug-in's page: calibrate, run the ISO test on
 // the uncalibrated robot, apply, wait for the controller to come back, run the ISO test again,
-// and print a summary. Drives the widgets by object name and answers the plug-in's boxes as an
-// operator would.
+// calibrate once more, and print a summary with the cell's floor beside the figures. Drives the
+// widgets by object name and answers the plug-in's boxes as an operator would.
 class ScriptedSession final : public QObject
 {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
     struct Options
     {
         QString serialNumber = QStringLiteral("SN-DEMO-0001");
-        int sampleTimes = 10;
+        int sampleTimes = 30;
         QString reportFolder; // the ISO reports go below it, in "before" and "after"
         int stepTimeoutMs = 300000;
     };
@@ -50,6 +50,7 @@ private:
     void addApplySteps();
     void addCheckCalibrationSteps();
     void measureSecondCorrections();
+    void measureFloor();
     void tick();
     void answerModal();
     void fail(const QString& why);
@@ -77,4 +78,7 @@ private:
     double secondCorrectionMm = 0.0;
     double secondCorrectionDeg = 0.0;
     double secondZeroDeg = 0.0;
+    QString robot;
+    QString seed;
+    double accuracyFloor = 0.0;
 };

@@ -20,6 +20,8 @@ std::vector<RobotType> buildTypes()
         0,   0,   0,   0,
     };
     six.jointRanges = {{-170, 170}, {-130, 80}, {-150, 75}, {-190, 190}, {-125, 125}, {-360, 360}};
+    six.linkMassesKg = {45, 28, 16, 6, 4, 1};
+    six.payloadKg = 5;
 
     RobotType seven;
     seven.name = QStringLiteral("LX7-800");
@@ -37,6 +39,8 @@ std::vector<RobotType> buildTypes()
     };
     seven.jointRanges = {{-170, 170}, {-120, 120}, {-170, 170}, {-120, 120},
                          {-170, 170}, {-120, 120}, {-175, 175}};
+    seven.linkMassesKg = {9, 8, 6, 5, 3, 2, 1};
+    seven.payloadKg = 3;
     return {six, seven};
 }
 

@@ -22,6 +22,9 @@ struct RobotType
     int axisCount = 0;
     std::vector<double> nominalDh;
     std::vector<JointRange> jointRanges;
+    // Mass of each axis link and of the usual tool, kg: what loads joints 2 and 3.
+    std::vector<double> linkMassesKg;
+    double payloadKg = 0.0;
 
     int linkCount() const { return axisCount + 1; }
 };

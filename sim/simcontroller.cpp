@@ -38,13 +38,18 @@ SimController::SimController(const QString& statePath, QObject* parent)
 void SimController::reloadState()
 {
     CellState read;
-    if (!loadOrCreateCellState(path, read, &error)) {
+    bool created = false;
+    if (!loadOrCreateCellState(path, read, &error, &created)) {
         // Keep the last good state; a broken file is replaced at the next reboot.
         qWarning().noquote() << "simulated controller:" << error;
         return;
     }
     error.clear();
     state = read;
+    if (created)
+        qInfo().noquote() << QStringLiteral("simulated cell: a new robot %1, seed %2")
+                                 .arg(state.robotName)
+                                 .arg(state.seed);
 }
 
 QVector<double> SimController::dhParameters() const

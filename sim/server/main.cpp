@@ -6,6 +6,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <cellpaths.h>
+#include <cellstate.h>
 #include <memory>
 #include <simcontroller.h>
 
@@ -63,8 +65,21 @@ int main(int argc, char** argv)
         QStringLiteral("Serve only a client whose identity request carries this token (default: "
                        "the environment variable ROBOT_CONTROLLER_TOKEN)."),
         QStringLiteral("secret"));
+    const QCommandLineOption robotOption(
+        QStringLiteral("robot"), QStringLiteral("Start the cell afresh with a robot of this type."),
+        QStringLiteral("type"));
+    const QCommandLineOption seedOption(
+        QStringLiteral("seed"),
+        QStringLiteral("Start the cell afresh with the robot of this seed (default: a new one)."),
+        QStringLiteral("N"));
+    const QCommandLineOption sourcesOption(
+        QStringLiteral("error-sources"),
+        QStringLiteral("Start the cell afresh with these error sources on: all, none, or a list "
+                       "of placement, target_offset, gravity, transmission, distance_noise."),
+        QStringLiteral("list"));
     parser.addOptions({portOption, stateOption, rebootOption, delayOption, dropBeforeOption,
-                       dropAfterOption, garbageOption, failOption, tokenOption});
+                       dropAfterOption, garbageOption, failOption, tokenOption, robotOption,
+                       seedOption, sourcesOption});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -86,6 +101,19 @@ int main(int argc, char** argv)
     faults.garbage = parser.value(garbageOption);
     faults.fail = parser.value(failOption);
 
+    const QString statePath =
+        parser.isSet(stateOption) ? parser.value(stateOption) : sim::defaultCellStatePath();
+    if (parser.isSet(robotOption) || parser.isSet(seedOption) || parser.isSet(sourcesOption)) {
+        QString why;
+        const std::optional<sim::CellReset> reset = sim::CellReset::fromOptions(
+            parser.value(robotOption), parser.value(seedOption), parser.value(sourcesOption), &why);
+        const sim::CellState cell = reset ? reset->state() : sim::CellState();
+        if (!reset || !sim::saveCellState(statePath, cell, &why)) {
+            err << "robot-controller-sim: " << why << '\n';
+            return 1;
+        }
+        out << "cell: " << cell.robotName << ", seed " << cell.seed << '\n';
+    }
     const auto controller = parser.isSet(stateOption)
                                 ? std::make_unique<sim::SimController>(parser.value(stateOption))
                                 : std::make_unique<sim::SimController>();

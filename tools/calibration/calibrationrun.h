@@ -5,11 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <cellstate.h>
 #include <cstdint>
 #include <optional>
 #include <ostream>
-#include <vector>
 
 namespace calib {
 
@@ -21,34 +19,30 @@ enum ExitCode {
     ExitCell = 3,
     ExitSolver = 4,
     ExitWrite = 5,
+    ExitInput = 6,
 };
 
 struct ToolOptions
 {
-    // Absolute calibration root: job file, result file and report lie directly inside it.
+    // Absolute calibration root: job file, result files and report lie directly inside it.
     QString root;
-    int poses = 60;
-    int validationPoses = 30;
+    int poses = 150;
+    int validationPoses = 50;
     int maxIterations = 50;
-    // Seed of the instrument's noise; every run of a real instrument sees fresh noise, so by
-    // default each run draws its own.
+    // Seed of the simulated instrument's noise; every run of a real instrument sees fresh
+    // noise, so by default each run draws its own.
     std::optional<std::uint64_t> noiseSeed;
+    // Override the site configuration.
+    QString measurements;
+    QString initialDh;
+    bool baseFrame = false;
+    bool flange = false;
 };
 
-// Joint configurations spread over the joint ranges (stratified per joint, a margin kept from
-// the limits), the same for the same seed.
-std::vector<std::vector<double>> sampleJointConfigurations(const sim::RobotType& type, int count,
-                                                           std::uint64_t seed);
-
-// Measures the cell's robot at the configurations with its instrument.
-std::vector<Measurement> measureCell(const sim::CellState& state,
-                                     const std::vector<std::vector<double>>& configurations,
-                                     std::uint64_t seed,
-                                     const std::function<void(int, int)>& onMeasured = {});
-
-// One calibration on the cell below options.root: reads the job file, measures, identifies,
-// writes optimized_dh.json and calibration_report.txt. Progress lines go to out, failures to
-// err; returns an ExitCode.
+// One calibration below options.root: reads the job file and the site configuration, takes
+// the measurements (from the simulated instrument, recording them in measurements.csv, or from
+// a recorded file), identifies, writes optimized_dh.json, optimized_cell.json and the report.
+// Progress lines go to out, failures to err; returns an ExitCode.
 int runCalibration(const ToolOptions& options, std::ostream& out, std::ostream& err);
 
 // The tool's command line: "--path <root>" and options; toolFolder anchors a relative root.

@@ -1,42 +1,88 @@
 #pragma once
 
+#include <Eigen/Geometry>
 #include <functional>
 #include <kinematics.h>
+#include <measurementsource.h>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace calib {
 
-// Commanded joint angles (degrees) and the flange pose the instrument saw.
-struct Measurement
-{
-    std::vector<double> jointsDeg;
-    sim::Pose pose;
-};
+using sim::Measurement;
 
-// Parameters are numbered four per joint: alpha, a, d of the joint's link, then the joint's
-// zero offset. Theta itself never moves: its error is the zero offset.
+// Parameters are numbered four per joint (alpha, a, d of the joint's link, then the joint's
+// zero offset; theta itself never moves, its error is the zero offset), then six of the
+// instrument placement (x, y, z in mm along the instrument's axes, then rx, ry, rz in degrees
+// about the robot base's axes), then three of the target offset (x, y, z in mm, flange frame).
 enum ParameterKind { Alpha = 0, LengthA = 1, OffsetD = 2, ZeroOffset = 3 };
 inline int parameterIndex(int joint, int kind)
 {
     return 4 * joint + kind;
 }
-// "joint_2.d", "joint_6.zero" (joints counted from 1).
-std::string parameterName(int index);
+inline int placementIndex(int axes, int k)
+{
+    return 4 * axes + k;
+}
+inline int targetIndex(int axes, int k)
+{
+    return 4 * axes + 6 + k;
+}
+inline int parameterCount(int axes)
+{
+    return 4 * axes + 9;
+}
+// "joint_2.d", "joint_6.zero" (joints counted from 1), "placement.rz", "target.x".
+std::string parameterName(int index, int axes);
 // "deg" or "mm".
-const char* parameterUnit(int index);
+const char* parameterUnit(int index, int axes);
+
+// The cell as a calibration sees it: the robot's DH table and zero offsets, where the
+// instrument stands and where the target sits on the flange.
+struct CellModel
+{
+    // Axis count + 1 links.
+    std::vector<double> dh;
+    // Added to the commanded angles.
+    std::vector<double> zeroOffsets;
+    // Takes points of the robot's base frame into the instrument's frame.
+    Eigen::Isometry3d placement = Eigen::Isometry3d::Identity();
+    // Flange frame, mm.
+    Eigen::Vector3d targetOffset = Eigen::Vector3d(0.0, 0.0, 100.0);
+
+    // The target's pose in the base frame at the commanded angles.
+    sim::Pose targetInBase(const std::vector<double>& jointsDeg) const;
+    // What the instrument should measure at the commanded angles.
+    sim::Pose predict(const std::vector<double>& jointsDeg) const;
+};
+
+// Accuracy of the instrument, one standard deviation per axis: the weights of the residuals.
+struct InstrumentUncertainty
+{
+    double positionMm = 0.005;
+    double positionMmPerM = 0.002;
+    double orientationDeg = 0.001;
+
+    // At a measured point of the instrument frame.
+    double positionAt(const Eigen::Vector3d& point) const
+    {
+        return positionMm + positionMmPerM * point.norm() / 1000.0;
+    }
+};
 
 struct IdentificationProblem
 {
-    // Starting DH table (axis count + 1 links), usually the controller's.
-    std::vector<double> dh;
+    // Starting model: usually the controller's table, no zero offsets, the placement from a
+    // registration and the nominal target offset.
+    CellModel start;
     // Four flags per joint (see ParameterKind): true holds the parameter at its start value.
     std::vector<bool> locked;
+    // Data already in the base frame, or of the flange itself.
+    bool placementFixed = false;
+    bool targetFixed = false;
     std::vector<Measurement> measurements;
-    // Instrument accuracy: weights of the position (mm) and orientation (deg) residuals.
-    double positionSigmaMm = 0.010;
-    double orientationSigmaDeg = 0.001;
+    InstrumentUncertainty uncertainty;
     int maxIterations = 50;
     // Called after every solver iteration with the iteration number and maxIterations.
     std::function<void(int, int)> onIteration;
@@ -61,10 +107,10 @@ struct IdentificationResult
 {
     bool ok = false;
     std::string error;
-    // Identified table: theta values and the flange link are the start values.
-    std::vector<double> dh;
-    // Zero offset per joint, to be added to the commanded angle.
-    std::vector<double> zeroOffsets;
+    // Theta values and the flange link are the start values.
+    CellModel model;
+    // Identified minus start, per parameter; placement angles and offsets are corrections.
+    std::vector<double> changes;
     // Parameters that were estimated, with their standard deviations (covariance of the fit).
     std::vector<int> estimated;
     std::vector<double> standardDeviations;
@@ -77,14 +123,17 @@ struct IdentificationResult
     double finalCost = 0.0;
 };
 
-// Identifies the unlocked DH parameters and zero offsets from the measurements by robust
-// nonlinear least squares; unidentifiable parameters are found by a rank test beforehand and
-// held at their start values.
+// Identifies the unlocked DH parameters, zero offsets, placement and target offset from the
+// measurements by robust nonlinear least squares; unidentifiable parameters are found by a rank
+// test beforehand and held at their start values. The rank test keeps the cell's parameters
+// before the robot's, so what the base frame and the target can explain stays out of the
+// controller's table.
 IdentificationResult identify(const IdentificationProblem& problem);
 
-// Value of a parameter in a DH table and zero-offset vector.
-double parameterValue(const std::vector<double>& dh, const std::vector<double>& zeroOffsets,
-                      int index);
+// The rigid placement that carries the model's target positions onto the measured ones: a
+// closed-form start from any placement.
+Eigen::Isometry3d registerPlacement(const CellModel& model,
+                                    const std::vector<Measurement>& measurements);
 
 struct PoseErrors
 {
@@ -94,8 +143,10 @@ struct PoseErrors
     double maxOrientationDeg = 0.0;
 };
 
-// How far the model's flange poses lie from the measured ones.
-PoseErrors poseErrors(const std::vector<double>& dh, const std::vector<double>& zeroOffsets,
-                      const std::vector<Measurement>& measurements);
+// Position error (mm) of the model at each measurement.
+std::vector<double> positionErrors(const CellModel& model,
+                                   const std::vector<Measurement>& measurements);
+// How far the model's predictions lie from the measurements.
+PoseErrors poseErrors(const CellModel& model, const std::vector<Measurement>& measurements);
 
 } // namespace calib

@@ -1,12 +1,15 @@
 #include "calibrationrun.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    return calib::calibrationToolMain(QCoreApplication::arguments(),
-                                      QCoreApplication::applicationDirPath(), std::cout, std::cerr);
+    // The PDF report needs fonts, not a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    return calib::calibrationToolMain(QGuiApplication::arguments(),
+                                      QGuiApplication::applicationDirPath(), std::cout, std::cerr);
 }

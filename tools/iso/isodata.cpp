@@ -10,20 +10,20 @@ namespace iso {
 
 namespace {
 
-QJsonArray toJson(const Eigen::Vector3d& position)
+QJsonArray toJson(const Eigen::Vector3d& position, const Eigen::Vector3d& attitude)
 {
-    return {position.x(), position.y(), position.z()};
+    return {position.x(), position.y(), position.z(), attitude.x(), attitude.y(), attitude.z()};
 }
 
-bool toPosition(const QJsonValue& value, Eigen::Vector3d& out)
+bool toPose(const QJsonValue& value, Eigen::Vector3d& position, Eigen::Vector3d& attitude)
 {
     const QJsonArray numbers = value.toArray();
-    if (!value.isArray() || numbers.size() != 3)
+    if (!value.isArray() || numbers.size() != 6)
         return false;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 6; ++i) {
         if (!numbers[i].isDouble() || !std::isfinite(numbers[i].toDouble()))
             return false;
-        out[i] = numbers[i].toDouble();
+        (i < 3 ? position : attitude)[i % 3] = numbers[i].toDouble();
     }
     return true;
 }
@@ -39,22 +39,25 @@ bool readPoint(const QJsonValue& value, PointMeasurements& point, QString& probl
     const QJsonArray joints = object.value(QStringLiteral("joints")).toArray();
     for (int i = 0; i < 6 && i < joints.size(); ++i)
         point.joints[std::size_t(i)] = joints[i].toDouble();
-    if (!toPosition(object.value(QStringLiteral("commanded")), point.commanded)) {
-        problem = QStringLiteral("%1 has no commanded position of three numbers").arg(point.name);
+    if (!toPose(object.value(QStringLiteral("commanded")), point.commanded,
+                point.commandedAttitude)) {
+        problem = QStringLiteral("%1 has no commanded pose of six numbers").arg(point.name);
         return false;
     }
     const QJsonArray attained = object.value(QStringLiteral("attained")).toArray();
     for (const QJsonValue& item : attained) {
         Eigen::Vector3d position;
-        if (!toPosition(item, position)) {
-            problem = QStringLiteral("%1 holds an attained position that is not three numbers")
-                          .arg(point.name);
+        Eigen::Vector3d attitude;
+        if (!toPose(item, position, attitude)) {
+            problem =
+                QStringLiteral("%1 holds an attained pose that is not six numbers").arg(point.name);
             return false;
         }
         point.attained.push_back(position);
+        point.attainedAttitude.push_back(attitude);
     }
     if (point.attained.empty()) {
-        problem = QStringLiteral("%1 has no attained position").arg(point.name);
+        problem = QStringLiteral("%1 has no attained pose").arg(point.name);
         return false;
     }
     return true;
@@ -70,15 +73,16 @@ QByteArray measurementsToJson(const MeasurementRecord& record)
         for (double angle : point.joints)
             joints.append(angle);
         QJsonArray attained;
-        for (const Eigen::Vector3d& position : point.attained)
-            attained.append(toJson(position));
-        points.append(QJsonObject{{QStringLiteral("name"), point.name},
-                                  {QStringLiteral("joints"), joints},
-                                  {QStringLiteral("commanded"), toJson(point.commanded)},
-                                  {QStringLiteral("attained"), attained}});
+        for (std::size_t i = 0; i < point.attained.size(); ++i)
+            attained.append(toJson(point.attained[i], point.attainedAttitude[i]));
+        points.append(QJsonObject{
+            {QStringLiteral("name"), point.name},
+            {QStringLiteral("joints"), joints},
+            {QStringLiteral("commanded"), toJson(point.commanded, point.commandedAttitude)},
+            {QStringLiteral("attained"), attained}});
     }
     const QJsonObject root{
-        {QStringLiteral("format"), 1},
+        {QStringLiteral("format"), 2},
         {QStringLiteral("robot"),
          QJsonObject{{QStringLiteral("type"), record.robotName},
                      {QStringLiteral("serial_number"), record.serialNumber},
@@ -86,11 +90,7 @@ QByteArray measurementsToJson(const MeasurementRecord& record)
         {QStringLiteral("date"), record.date.toString(Qt::ISODate)},
         {QStringLiteral("sample_times"), record.sampleTimes},
         {QStringLiteral("save_path"), record.savePath},
-        {QStringLiteral("instrument"),
-         QJsonObject{
-             {QStringLiteral("position_noise_mm"), record.instrument.positionNoiseMm},
-             {QStringLiteral("orientation_noise_deg"), record.instrument.orientationNoiseDeg},
-             {QStringLiteral("joint_jitter_deg"), record.instrument.jointJitterDeg}}},
+        {QStringLiteral("measured_point"), record.measuredPoint},
         {QStringLiteral("points"), points},
     };
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
@@ -126,13 +126,7 @@ std::optional<MeasurementRecord> measurementsFromJson(const QByteArray& json, QS
     record.date = QDateTime::fromString(root.value(QStringLiteral("date")).toString(), Qt::ISODate);
     record.sampleTimes = root.value(QStringLiteral("sample_times")).toInt();
     record.savePath = root.value(QStringLiteral("save_path")).toString();
-    const QJsonObject instrument = root.value(QStringLiteral("instrument")).toObject();
-    record.instrument.positionNoiseMm =
-        instrument.value(QStringLiteral("position_noise_mm")).toDouble();
-    record.instrument.orientationNoiseDeg =
-        instrument.value(QStringLiteral("orientation_noise_deg")).toDouble();
-    record.instrument.jointJitterDeg =
-        instrument.value(QStringLiteral("joint_jitter_deg")).toDouble();
+    record.measuredPoint = root.value(QStringLiteral("measured_point")).toString();
     return record;
 }
 

@@ -94,7 +94,8 @@ int reportGeneratorMain(const QStringList& arguments, const QString& toolFolder,
     std::vector<PointFigures> figures;
     std::vector<NamedFigures> results;
     for (const PointMeasurements& point : record->points) {
-        figures.push_back(computeFigures(point.commanded, point.attained));
+        figures.push_back(computeFigures(point.commanded, point.attained, point.commandedAttitude,
+                                         point.attainedAttitude));
         results.push_back({point.name, figures.back()});
     }
     const QByteArray pdf = pdfReport(*record, figures);

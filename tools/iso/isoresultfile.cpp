@@ -44,11 +44,18 @@ bool writeIsoResults(const QString& path, const std::vector<NamedFigures>& resul
         return false;
     QJsonArray array;
     for (const NamedFigures& result : results) {
+        const PointFigures& f = result.figures;
         array.append(QJsonObject{{QStringLiteral("name"), result.name},
-                                 {QStringLiteral("Accuracy"), result.figures.accuracy},
-                                 {QStringLiteral("Repeatability"), result.figures.repeatability},
-                                 {QStringLiteral("RMS"), result.figures.rms},
-                                 {QStringLiteral("StdDev"), result.figures.stdDev}});
+                                 {QStringLiteral("Accuracy"), f.accuracy},
+                                 {QStringLiteral("Repeatability"), f.repeatability},
+                                 {QStringLiteral("RMS"), f.rms},
+                                 {QStringLiteral("StdDev"), f.stdDev},
+                                 {QStringLiteral("AP_a"), f.attitudeAccuracy.x()},
+                                 {QStringLiteral("AP_b"), f.attitudeAccuracy.y()},
+                                 {QStringLiteral("AP_c"), f.attitudeAccuracy.z()},
+                                 {QStringLiteral("RP_a"), f.attitudeRepeatability.x()},
+                                 {QStringLiteral("RP_b"), f.attitudeRepeatability.y()},
+                                 {QStringLiteral("RP_c"), f.attitudeRepeatability.z()}});
     }
     root->insert(member, array);
     return writeResultFile(path, *root, error);
