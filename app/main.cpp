@@ -13,7 +13,7 @@
 #include <QTimer>
 
 #include <cellpaths.h>
-#include <cellstate.h>
+#include <cellresetoptions.h>
 #include <cstdio>
 #include <interfacemanager.h>
 #include <memory>
@@ -106,25 +106,10 @@ int main(int argc, char** argv)
         QStringLiteral("reports"),
         QStringLiteral("Folder for the scripted session's ISO reports (default: site/reports)."),
         QStringLiteral("folder"));
-    const QCommandLineOption robotOption(
-        QStringLiteral("robot"),
-        QStringLiteral("Start the simulated cell afresh with a robot of this type (LX6-900, "
-                       "LX7-800)."),
-        QStringLiteral("type"));
-    const QCommandLineOption seedOption(
-        QStringLiteral("seed"),
-        QStringLiteral("Start the simulated cell afresh with the robot of this seed (default: a "
-                       "new one)."),
-        QStringLiteral("N"));
-    const QCommandLineOption sourcesOption(
-        QStringLiteral("error-sources"),
-        QStringLiteral("Start the simulated cell afresh with these error sources on: all, none, "
-                       "or a list of placement, target_offset, gravity, transmission, "
-                       "distance_noise."),
-        QStringLiteral("list"));
+    const sim::CellResetOptions cellOptions;
     parser.addOptions({listOption, pluginOption, siteOption, quitOption, shotOption,
-                       controllerOption, scriptOption, samplesOption, reportsOption, robotOption,
-                       seedOption, sourcesOption});
+                       controllerOption, scriptOption, samplesOption, reportsOption});
+    parser.addOptions(cellOptions.options());
     parser.process(app);
 
     if (parser.isSet(listOption))
@@ -175,18 +160,11 @@ int main(int argc, char** argv)
     tavrin::ControllerLink* link;
     if (simulatedController) {
         // The demonstration starts from an uncalibrated robot every time.
-        if (parser.isSet(scriptOption) || parser.isSet(robotOption) || parser.isSet(seedOption) ||
-            parser.isSet(sourcesOption)) {
-            QString why;
-            const std::optional<sim::CellReset> reset =
-                sim::CellReset::fromOptions(parser.value(robotOption), parser.value(seedOption),
-                                            parser.value(sourcesOption), &why);
-            const sim::CellState cell = reset ? reset->state() : sim::CellState();
-            if (!reset || !sim::saveCellState(sim::defaultCellStatePath(), cell, &why)) {
-                err << "tavrin-host: " << why << '\n';
-                return 1;
-            }
-            QTextStream(stdout) << "cell: " << cell.robotName << ", seed " << cell.seed << '\n';
+        QString why;
+        if ((parser.isSet(scriptOption) || cellOptions.anySet(parser)) &&
+            !cellOptions.reset(parser, sim::defaultCellStatePath(), &why)) {
+            err << "tavrin-host: " << why << '\n';
+            return 1;
         }
         simulated = std::make_unique<sim::SimController>();
         link = simulated.get();

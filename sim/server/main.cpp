@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include <cellpaths.h>
-#include <cellstate.h>
+#include <cellresetoptions.h>
 #include <memory>
 #include <simcontroller.h>
 
@@ -65,21 +65,10 @@ int main(int argc, char** argv)
         QStringLiteral("Serve only a client whose identity request carries this token (default: "
                        "the environment variable ROBOT_CONTROLLER_TOKEN)."),
         QStringLiteral("secret"));
-    const QCommandLineOption robotOption(
-        QStringLiteral("robot"), QStringLiteral("Start the cell afresh with a robot of this type."),
-        QStringLiteral("type"));
-    const QCommandLineOption seedOption(
-        QStringLiteral("seed"),
-        QStringLiteral("Start the cell afresh with the robot of this seed (default: a new one)."),
-        QStringLiteral("N"));
-    const QCommandLineOption sourcesOption(
-        QStringLiteral("error-sources"),
-        QStringLiteral("Start the cell afresh with these error sources on: all, none, or a list "
-                       "of placement, target_offset, gravity, transmission, distance_noise."),
-        QStringLiteral("list"));
+    const sim::CellResetOptions cellOptions;
     parser.addOptions({portOption, stateOption, rebootOption, delayOption, dropBeforeOption,
-                       dropAfterOption, garbageOption, failOption, tokenOption, robotOption,
-                       seedOption, sourcesOption});
+                       dropAfterOption, garbageOption, failOption, tokenOption});
+    parser.addOptions(cellOptions.options());
     parser.process(app);
 
     QTextStream out(stdout);
@@ -103,16 +92,10 @@ int main(int argc, char** argv)
 
     const QString statePath =
         parser.isSet(stateOption) ? parser.value(stateOption) : sim::defaultCellStatePath();
-    if (parser.isSet(robotOption) || parser.isSet(seedOption) || parser.isSet(sourcesOption)) {
-        QString why;
-        const std::optional<sim::CellReset> reset = sim::CellReset::fromOptions(
-            parser.value(robotOption), parser.value(seedOption), parser.value(sourcesOption), &why);
-        const sim::CellState cell = reset ? reset->state() : sim::CellState();
-        if (!reset || !sim::saveCellState(statePath, cell, &why)) {
-            err << "robot-controller-sim: " << why << '\n';
-            return 1;
-        }
-        out << "cell: " << cell.robotName << ", seed " << cell.seed << '\n';
+    QString why;
+    if (cellOptions.anySet(parser) && !cellOptions.reset(parser, statePath, &why)) {
+        err << "robot-controller-sim: " << why << '\n';
+        return 1;
     }
     const auto controller = parser.isSet(stateOption)
                                 ? std::make_unique<sim::SimController>(parser.value(stateOption))
