@@ -38,17 +38,6 @@ qint64 peakResidentKb()
     return -1;
 }
 
-bool installTool(const QString& root)
-{
-    const QString folder = root + QStringLiteral("/kalvo_calib_cli/bin");
-    const QString target = folder + QStringLiteral("/KalvoCalibrationTool.exe");
-    QDir().mkpath(folder);
-    QFile::remove(target);
-    return QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/bench_floodtool"),
-                       target) &&
-           QFile::setPermissions(target, QFile::permissions(target) | QFile::ExeOwner);
-}
-
 // One run from the press to the failure box, which is closed at once; the longest gap between
 // two ticks of a 5 ms timer, less the 5 ms, is the stall.
 void runOnce(QPushButton* start, const char* mode)
@@ -97,17 +86,10 @@ int main(int argc, char** argv)
         return 1;
     }
     auto link = site.controller(QStringLiteral("LX6-900"));
-    tavrin::tavrinInterface().setControllerLink(link.get());
-    bench::startPlugin();
-    emit tavrin::tavrinInterface().sigNetworkConnect();
-    common::calibrationDir = site.calibrationRoot();
-    if (!installTool(common::calibrationDir)) {
-        std::fprintf(stderr, "bench_floods: cannot install the stand-in tool\n");
+    QPushButton* start =
+        link ? bench::openCalibrationPage(site, *link, "bench_floodtool") : nullptr;
+    if (!start)
         return 1;
-    }
-    QWidget* page = tavrin::centerWidget(QStringLiteral("lumoracalibration"));
-    page->findChild<QLineEdit*>(QStringLiteral("snLineEdit"))->setText(QStringLiteral("BENCH-1"));
-    auto* start = page->findChild<QPushButton*>(QStringLiteral("runCalibrationBtn"));
 
     std::printf("flood of %lld MB per run; peak RSS before: %lld kB\n", megabytes,
                 static_cast<long long>(peakResidentKb()));

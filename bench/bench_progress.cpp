@@ -40,16 +40,6 @@ QString toolSource()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/bench_progresstool");
 }
 
-bool installTool(const QString& root)
-{
-    const QString folder = root + QStringLiteral("/kalvo_calib_cli/bin");
-    const QString target = folder + QStringLiteral("/KalvoCalibrationTool.exe");
-    QDir().mkpath(folder);
-    QFile::remove(target);
-    return QFile::copy(toolSource(), target) &&
-           QFile::setPermissions(target, QFile::permissions(target) | QFile::ExeOwner);
-}
-
 QString traceLogPath()
 {
     return QStringLiteral("log/tavrin/lumoracalibration/lumoracalibration_%1.log")
@@ -138,17 +128,10 @@ int main(int argc, char** argv)
         blocker.open(QIODevice::WriteOnly);
     }
     auto link = site.controller(QStringLiteral("LX6-900"));
-    tavrin::tavrinInterface().setControllerLink(link.get());
-    bench::startPlugin();
-    emit tavrin::tavrinInterface().sigNetworkConnect();
-    common::calibrationDir = site.calibrationRoot();
-    if (!installTool(common::calibrationDir)) {
-        std::fprintf(stderr, "bench_progress: cannot install the stand-in tool\n");
+    QPushButton* start =
+        link ? bench::openCalibrationPage(site, *link, "bench_progresstool") : nullptr;
+    if (!start)
         return 1;
-    }
-    QWidget* page = tavrin::centerWidget(QStringLiteral("lumoracalibration"));
-    page->findChild<QLineEdit*>(QStringLiteral("snLineEdit"))->setText(QStringLiteral("BENCH-1"));
-    auto* start = page->findChild<QPushButton*>(QStringLiteral("runCalibrationBtn"));
 
     std::vector<double> alone;
     std::vector<double> handled;

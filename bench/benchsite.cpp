@@ -4,8 +4,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QObject>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 #include <qflog.h>
@@ -13,6 +15,7 @@
 #include <cellpaths.h>
 #include <cellstate.h>
 #include <common.h>
+#include <cstdio>
 #include <interfacemanager.h>
 #include <pagecontainer.h>
 #include <pluginbase.h>
@@ -86,6 +89,27 @@ void startPlugin()
 {
     plugin = tavrin::tavrinFactory().create(pluginId, nullptr);
     plugin->init();
+}
+
+QPushButton* openCalibrationPage(const BenchSite& site, sim::SimController& controller,
+                                 const QString& standInTool)
+{
+    tavrin::tavrinInterface().setControllerLink(&controller);
+    startPlugin();
+    emit tavrin::tavrinInterface().sigNetworkConnect();
+    common::calibrationDir = site.calibrationRoot();
+    const QString folder = common::calibrationDir + QStringLiteral("/kalvo_calib_cli/bin");
+    const QString target = folder + QStringLiteral("/KalvoCalibrationTool.exe");
+    QDir().mkpath(folder);
+    QFile::remove(target);
+    if (!QFile::copy(QCoreApplication::applicationDirPath() + '/' + standInTool, target) ||
+        !QFile::setPermissions(target, QFile::permissions(target) | QFile::ExeOwner)) {
+        std::fprintf(stderr, "cannot install the stand-in tool %s\n", qPrintable(standInTool));
+        return nullptr;
+    }
+    QWidget* page = tavrin::centerWidget(pluginId);
+    page->findChild<QLineEdit*>(QStringLiteral("snLineEdit"))->setText(QStringLiteral("BENCH-1"));
+    return page->findChild<QPushButton*>(QStringLiteral("runCalibrationBtn"));
 }
 
 void stopPlugin()

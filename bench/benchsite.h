@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class QPushButton;
 class QWidget;
 
 namespace sim {
@@ -43,6 +44,11 @@ private:
 // The host's start-up of the plug-in: the object from the registry, then init(). The page is
 // handed to the host and reachable through tavrin::centerWidget().
 void startPlugin();
+// Starts the plug-in on the controller, with the stand-in calibration tool (a program beside this
+// one) installed under the real tool's name and a serial number entered; the page's calibration
+// button, or null (with a message) when the tool cannot be installed.
+QPushButton* openCalibrationPage(const BenchSite& site, sim::SimController& controller,
+                                 const QString& standInTool);
 // Destroys the page, its panels and the plug-in object, runs deferred deletions and empties the
 // shared state that init() appends to.
 void stopPlugin();
