@@ -1,3 +1,4 @@
+#include "auditlog.h"
 #include "faketools.h"
 #include "scriptedlink.h"
 #include "testmain.h"
@@ -142,6 +143,14 @@ private slots:
         QVERIFY(console.seek(0));
         QCOMPARE(console.readAll(), "\033[35m" + record + "\033[0m\n");
         QCOMPARE(logged(), record + '\n');
+
+        // The audit trail escapes the same field.
+        setAuditClock([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 0)); });
+        QVERIFY(writeAuditLog("p1", "外部下发", QStringLiteral("LX6\r\n[S|t] forged\x07")));
+        setAuditClock(nullptr);
+        QCOMPARE(lumora::test::readTextFile("logs/audit-dev-2026-12-06.log"),
+                 QByteArray(
+                     "[外部下发] planId=p1 时间=12/06 09:00:00.000 LX6\\r\\n[S|t] forged\\x07\n"));
     }
 
     void recordsArriveWholeAndInOrder()

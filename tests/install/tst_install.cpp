@@ -1,17 +1,12 @@
-#include "centerwidget.h"
-#include "common.h"
-#include "faketools.h"
 #include "hostwindow.h"
-#include "messageboxanswerer.h"
-#include "scriptedlink.h"
 #include "setupwidget.h"
 #include "sitefolder.h"
 #include "testmain.h"
+#include "widgetfixture.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
-#include <QTemporaryDir>
 
 #include <cellpaths.h>
 #include <interfacemanager.h>
@@ -39,18 +34,12 @@ private slots:
         const std::vector<double>& nominal = sim::findRobotType(robot)->nominalDh;
         for (int i = 0; i < int(nominal.size()); ++i)
             values.append(nominal.at(i) + (i % 2 ? 1 : -1) * (0.0123457 + 0.0011 * (i % 7)));
-        QTemporaryDir root;
-        QVERIFY(writeTextFile(root.filePath("iso/default_iso_poses.json"),
-                              readTextFile(DEFAULT_POSES)));
-        MessageBoxAnswerer answerer;
-        ScriptedLink link;
-        link.setIdentity(QStringLiteral("192.168.10.101"), robot, 0);
-        link.setDhLinks(values);
-        tavrin::tavrinInterface().setControllerLink(&link);
-
-        HostWindow window(&link);
-        window.setPage(new centerWidget);
-        common::calibrationDir = root.path();
+        WidgetFixture fx;
+        QVERIFY(writeTextFile(fx.path("iso/default_iso_poses.json"), readTextFile(DEFAULT_POSES)));
+        fx.link.setIdentity(QStringLiteral("192.168.10.101"), robot, 0);
+        fx.link.setDhLinks(values);
+        HostWindow window(&fx.link);
+        window.setPage(fx.page.release());
         // As on a screen that holds the start size; the offscreen screen is smaller.
         window.resize(window.startSize());
         window.show();
@@ -68,7 +57,7 @@ private slots:
         }
         QCOMPARE(boxes.size(), values.size() - 4);
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
-        QCOMPARE(answerer.count(), 0);
+        QCOMPARE(fx.boxes(), QString());
     }
 
     void startsMaximisedOnSmallScreens_data()
