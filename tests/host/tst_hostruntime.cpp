@@ -40,8 +40,7 @@ class TestHostRuntime : public QObject
 
     QByteArray logged() const
     {
-        QFile file(base + QDate::currentDate().toString("_yyyy-MM-dd.log"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return lumora::test::readTextFile(base + QDate::currentDate().toString("_yyyy-MM-dd.log"));
     }
     // Every line must be a whole record "[S|t] source index", each source's indexes in order
     // without a gap: the count per source, or nothing at the first fault.

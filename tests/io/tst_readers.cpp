@@ -337,7 +337,7 @@ private slots:
             << QByteArrayList{most, "y[PROGRESS] 5/9\n[PROGRESS] 1/2\n"}
             << "[PROGRESS] 1/2|" + dropped;
         QTest::addRow("unterminated over many reads")
-            << QByteArrayList{most, most, most} << dropped;
+            << QByteArrayList{most, most, most, most} << dropped;
     }
     void outputLines()
     {

@@ -278,6 +278,9 @@ private slots:
             "{\"id\":1,\"op\":\"execCommand\",\"command\":\"system.controller.reboot\"}\n");
         QCOMPARE(readLine(stranger),
                  QByteArray(R"({"event":"refused","reason":"wrong or missing token"})"));
+        int calls = -1;
+        server.run([&](ScriptedLink& link, sim::ControllerServer&) { calls = link.calls.size(); });
+        QCOMPARE(calls, 0);
 
         QTcpSocket client;
         QSignalSpy closed(&client, &QAbstractSocket::disconnected);
