@@ -1,15 +1,11 @@
 #include "calibrationwidget.h"
-#include "centerwidget.h"
-#include "common.h"
 #include "dhparameterwidget.h"
 #include "displayisowidget.h"
-#include "faketools.h"
-#include "messageboxanswerer.h"
 #include "tcpharness.h"
 #include "testmain.h"
+#include "widgetfixture.h"
 
 #include <QtTest>
-#include <QtWidgets>
 #include <qflog.h>
 
 #include <cellstate.h>
@@ -27,6 +23,13 @@ namespace {
 const QString notePid = QStringLiteral("echo $$ > \"$2/$(basename \"$0\").pid\"\n");
 const QString flood = QStringLiteral("head -c 10000000 /dev/zero | tr '\\0' x\n");
 
+// True when no process of the id the fake tool noted exists any more.
+bool gone(const WidgetFixture& fx, const QString& tool)
+{
+    const qint64 pid = readTextFile(fx.path(tool + ".pid")).trimmed().toLongLong();
+    return pid > 0 && ::kill(pid_t(pid), 0) == -1 && errno == ESRCH;
+}
+
 } // namespace
 
 // The controller process dies or answers garbage or too late in the middle of an apply; an
@@ -36,42 +39,7 @@ class TestFaults : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<centerWidget> page;
-    std::unique_ptr<MessageBoxAnswerer> boxes;
-
-    QPushButton* button(const char* name) const { return page->findChild<QPushButton*>(name); }
-    QString label(const char* name) const { return page->findChild<QLabel*>(name)->text(); }
-    QStringList boxLines() const
-    {
-        QStringList lines;
-        for (const SeenBox& box : boxes->boxes())
-            lines << box.title + ": " + box.text;
-        return lines;
-    }
-    // True when no process of the id the fake tool noted exists any more.
-    bool gone(const QString& tool) const
-    {
-        const qint64 pid = readTextFile(dir.filePath(tool + ".pid")).trimmed().toLongLong();
-        return pid > 0 && ::kill(pid_t(pid), 0) == -1 && errno == ESRCH;
-    }
-
 private slots:
-    void init()
-    {
-        common::optimizedDHParamsVec.clear();
-        page = std::make_unique<centerWidget>();
-        common::calibrationDir = dir.path();
-        boxes = std::make_unique<MessageBoxAnswerer>();
-    }
-    void cleanup()
-    {
-        page.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        boxes.reset();
-        tavrin::tavrinInterface().setControllerLink(nullptr);
-    }
-
     void controller_data()
     {
         QTest::addColumn<QString>("robot");
@@ -95,7 +63,8 @@ private slots:
         QFETCH(QString, robot);
         QFETCH(QString, stage);
         QFETCH(QString, fault);
-        const QString state = dir.filePath(QStringLiteral("state.json"));
+        WidgetFixture fx;
+        const QString state = fx.path("state.json");
         QVERIFY(sim::saveCellState(state, sim::CellState::defaults(*sim::findRobotType(robot))));
         Simulator simulator;
         tavrin::TcpControllerLink tcp;
@@ -105,14 +74,13 @@ private slots:
         QSignalSpy connected(&tcp, &tavrin::ControllerLink::connected);
         tcp.connectToController("127.0.0.1", simulator.start(SIM_PROGRAM, {"--state", state}));
         QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 30000);
-        QCOMPARE(common::axisNum, robot == "LX7-800" ? 7 : 6);
         const QVector<double> controllerDh = common::originalDHParamsVec;
         for (int k = 0; k < 4 * common::axisNum; ++k)
             common::optimizedDHParamsVec.append(controllerDh.at(k) + 0.0625 * (k + 1));
         common::zeroPointsVec.assign(common::axisNum, 0.125);
         const QVector<double> optimized = common::optimizedDHParamsVec;
         dhparameterWidget::instance()->changeBtnsStatus(true);
-        boxes->clear();
+        fx.answerer.clear();
 
         // The audit line just before the stage's call injects the fault.
         std::thread killer;
@@ -140,7 +108,7 @@ private slots:
                             30000);
             }
         });
-        button("confirmBtn")->click();
+        fx.button("confirmBtn")->click();
         tavrin::QFLog::setObserver(nullptr);
         if (killer.joinable())
             killer.join();
@@ -148,9 +116,9 @@ private slots:
         const QMap<QString, QString> box{{"DH_WRITE", "DH参数写入控制器失败！"},
                                          {"ZERO_WRITE", "零点写入控制器失败！"},
                                          {"REBOOT", "控制器重启失败！"}};
-        QCOMPARE(boxLines(), QStringList{"错误: " + box[stage]});
+        QCOMPARE(fx.boxes(), "错误: " + box[stage]);
         // Nothing was reset: the operator may press again.
-        QVERIFY(button("confirmBtn")->isEnabled());
+        QVERIFY(fx.button("confirmBtn")->isEnabled());
         QCOMPARE(common::optimizedDHParamsVec, optimized);
         QCOMPARE(common::originalDHParamsVec, controllerDh);
         if (fault.startsWith("kill")) {
@@ -160,9 +128,9 @@ private slots:
         // A controller that is still there takes the same result now.
         QVERIFY(tcp.request("fault", {}, 30000));
         tcp.setCallTimeout(30000);
-        boxes->clear();
-        button("confirmBtn")->click();
-        QCOMPARE(boxLines(), QStringList());
+        fx.answerer.clear();
+        fx.button("confirmBtn")->click();
+        QCOMPARE(fx.boxes(), QString());
         QVERIFY(common::optimizedDHParamsVec.isEmpty());
     }
 
@@ -191,41 +159,39 @@ private slots:
                            "ERROR: Can't Find OptimizedDH.json File"};
         QTest::addRow("never ends")
             << "exec sleep 3600"
-            << QStringList{"等待超时", "采集进度：3 / 9", "ERROR: ERROR: 9",
-                           "Timeout: Waiting for optimization result timeout (600 seconds), please "
-                           "check if external program is running properly"};
+            << QStringList{"等待超时", "采集进度：3 / 9",
+                           "ERROR: ERROR: 9|Timeout: Waiting for optimization result timeout (600 "
+                           "seconds), please check if external program is running properly"};
     }
     void calibrationTool()
     {
         QFETCH(QString, body);
         QFETCH(QStringList, expected);
-        ScriptedLink link;
-        tavrin::tavrinInterface().setControllerLink(&link);
-        link.setDhLinks(QVector<double>(28, 1.5));
-        emit tavrin::tavrinInterface().sigNetworkConnect();
-        page->findChild<QLineEdit*>("snLineEdit")->setText("SN-7");
+        WidgetFixture fx;
+        fx.connectRobot(28, "R7");
+        fx.find<QLineEdit>("snLineEdit")->setText("SN-7");
         QVERIFY(
-            writeFakeTool(calibrationToolPath(dir.path()),
+            writeFakeTool(calibrationToolPath(fx.dir.path()),
                           notePid + "printf '[PHASE] OPTIMIZATION\\n[PROGRESS] 3/9\\n'\n" + body));
         common::optimizedDHParamsVec = {7, 7, 7, 7};
-        boxes->clear();
-        button("runCalibrationBtn")->click();
+        fx.button("runCalibrationBtn")->click();
         if (body.contains("sleep")) {
-            QTRY_COMPARE_WITH_TIMEOUT(label("connectionLabel"), expected[1], 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(fx.text("connectionLabel"), expected[1], 30000);
             QVERIFY(QMetaObject::invokeMethod(calibrationWidget::instance(), "onTimeout"));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(label("calibrationLabel"), expected[0], 60000);
-        QCOMPARE(QStringList({label("calibrationLabel"), label("connectionLabel")}) + boxLines(),
+        QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"), expected[0], 60000);
+        QCOMPARE(QStringList({fx.text("calibrationLabel"), fx.text("connectionLabel"), fx.boxes()}),
                  expected);
         // An earlier result stays; nothing is offered for applying.
         QCOMPARE(common::optimizedDHParamsVec, QVector<double>({7, 7, 7, 7}));
-        QVERIFY(button("runCalibrationBtn")->isEnabled() && !button("confirmBtn")->isEnabled());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(fx.button("runCalibrationBtn")->isEnabled() &&
+                !fx.button("confirmBtn")->isEnabled());
+        settle();
         QVERIFY(calibrationWidget::instance()->findChildren<QProcess*>().isEmpty());
         QVERIFY(calibrationWidget::instance()
                     ->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly)
                     .isEmpty());
-        QVERIFY(gone("KalvoCalibrationTool.exe"));
+        QVERIFY(gone(fx, "KalvoCalibrationTool.exe"));
     }
 
     // The tool behind the last box is gone in the end.
@@ -233,46 +199,44 @@ private slots:
     {
         QTest::addColumn<QString>("task");
         QTest::addColumn<QString>("report");
-        QTest::addColumn<QStringList>("expected");
-        const QString crashed = QStringLiteral("错误: ISO启动失败：Process crashed");
-        QTest::addRow("task crashes") << "kill -SEGV $$" << QString()
-                                      << QStringList{crashed, "错误: ISO 任务失败，退出码：11"};
+        QTest::addColumn<QString>("expected");
+        const QString crashed = QStringLiteral("错误: ISO启动失败：Process crashed|");
+        QTest::addRow("task crashes")
+            << "kill -SEGV $$" << QString() << crashed + "错误: ISO 任务失败，退出码：11";
         QTest::addRow("task never ends, aborted")
-            << "exec sleep 3600" << QString()
-            << QStringList{crashed, "错误: ISO 任务失败，退出码：15"};
-        QTest::addRow("task floods its output")
-            << flood + "printf '\\n[ROUND] 1/4\\n'\nexit 3" << QString()
-            << QStringList{"错误: ISO 任务失败，退出码：3"};
+            << "exec sleep 3600" << QString() << crashed + "错误: ISO 任务失败，退出码：15";
+        QTest::addRow("task floods its output") << flood + "printf '\\n[ROUND] 1/4\\n'\nexit 3"
+                                                << QString() << "错误: ISO 任务失败，退出码：3";
         QTest::addRow("report generator crashes")
             << "exit 0"
             << "kill -SEGV $$"
-            << QStringList{"完成: ISO 校准任务已成功完成。", crashed,
-                           "错误: 报告生成失败，退出码：11"};
+            << "完成: ISO 校准任务已成功完成。|" + crashed + "错误: 报告生成失败，退出码：11";
     }
     void isoTool()
     {
         QFETCH(QString, task);
         QFETCH(QString, report);
-        QFETCH(QStringList, expected);
-        QPushButton* start = button("startISO");
-        QVERIFY(
-            writeFakeTool(isoTaskPath(dir.path()), notePid + "printf '[ROUND] 1/4\\n'\n" + task));
-        QVERIFY(writeFakeTool(isoReportPath(dir.path()), notePid + report));
+        QFETCH(QString, expected);
+        WidgetFixture fx;
+        QPushButton* start = fx.button("startISO");
+        QVERIFY(writeFakeTool(isoTaskPath(fx.dir.path()),
+                              notePid + "printf '[ROUND] 1/4\\n'\n" + task));
+        QVERIFY(writeFakeTool(isoReportPath(fx.dir.path()), notePid + report));
         displayisowidget::instance()->startBtnEnable();
         start->click();
-        QTRY_COMPARE_WITH_TIMEOUT(label("label_2"), QStringLiteral("1 / 4"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(fx.text("label_2"), QStringLiteral("1 / 4"), 30000);
         if (task.contains("sleep"))
             start->click();
         if (!report.isEmpty()) {
             QTRY_COMPARE_WITH_TIMEOUT(start->text(), QStringLiteral("生成报告"), 30000);
             start->click();
         }
-        QTRY_COMPARE_WITH_TIMEOUT(boxes->count(), expected.size(), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(fx.answerer.count(), expected.count('|') + 1, 60000);
         QTRY_COMPARE_WITH_TIMEOUT(start->text(), QStringLiteral("启动ISO"), 30000);
-        QCOMPARE(boxLines(), expected);
-        QVERIFY(start->isEnabled() && !button("saveReport")->isEnabled() &&
-                !button("giveupBtn")->isEnabled());
-        QVERIFY(gone(report.isEmpty() ? "runIsoTask.exe" : "iso_pdf_generate.exe"));
+        QCOMPARE(fx.boxes(), expected);
+        QVERIFY(start->isEnabled() && !fx.button("saveReport")->isEnabled() &&
+                !fx.button("giveupBtn")->isEnabled());
+        QVERIFY(gone(fx, report.isEmpty() ? "runIsoTask.exe" : "iso_pdf_generate.exe"));
     }
 };
 

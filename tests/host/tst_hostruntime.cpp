@@ -1,3 +1,4 @@
+#include "auditlog.h"
 #include "faketools.h"
 #include "scriptedlink.h"
 #include "testmain.h"
@@ -15,11 +16,6 @@
 using tavrin::QFLog;
 
 namespace {
-
-void record(const QString& base, const QString& source, int index)
-{
-    QFLog(QString(), "[S|t]", QString(), base, "log") << source << index;
-}
 
 // Runs body from inside an event loop and returns when the loop has gone idle once more.
 void insideEventLoop(const std::function<void()>& body)
@@ -44,8 +40,7 @@ class TestHostRuntime : public QObject
 
     QByteArray logged() const
     {
-        QFile file(base + QDate::currentDate().toString("_yyyy-MM-dd.log"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return lumora::test::readTextFile(base + QDate::currentDate().toString("_yyyy-MM-dd.log"));
     }
     // Every line must be a whole record "[S|t] source index", each source's indexes in order
     // without a gap: the count per source, or nothing at the first fault.
@@ -135,15 +130,26 @@ private slots:
         const int standardError = dup(STDERR_FILENO);
         dup2(console.handle(), STDERR_FILENO);
         QFLog::setConsoleEnabled(true);
+        // A control character in a field (a robot type with a line feed, say) must not forge a
+        // record of its own.
         QFLog(QStringLiteral("\033[35m"), "[S|tag]", QString(), base, "log")
             << "resetAll"
-            << "[in]" << QStringLiteral("text") << 42;
+            << "[in]" << QStringLiteral("LX6\r\n[S|t] forged\x07") << 42;
         QFLog::setConsoleEnabled(false);
         dup2(standardError, STDERR_FILENO);
         close(standardError);
+        const QByteArray record = "[S|tag] resetAll [in] LX6\\r\\n[S|t] forged\\x07 42";
         QVERIFY(console.seek(0));
-        QCOMPARE(console.readAll(), QByteArray("\033[35m[S|tag] resetAll [in] text 42\033[0m\n"));
-        QCOMPARE(logged(), QByteArray("[S|tag] resetAll [in] text 42\n"));
+        QCOMPARE(console.readAll(), "\033[35m" + record + "\033[0m\n");
+        QCOMPARE(logged(), record + '\n');
+
+        // The audit trail escapes the same field.
+        setAuditClock([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 0)); });
+        QVERIFY(writeAuditLog("p1", "外部下发", QStringLiteral("LX6\r\n[S|t] forged\x07")));
+        setAuditClock(nullptr);
+        QCOMPARE(lumora::test::readTextFile("logs/audit-dev-2026-12-06.log"),
+                 QByteArray(
+                     "[外部下发] planId=p1 时间=12/06 09:00:00.000 LX6\\r\\n[S|t] forged\\x07\n"));
     }
 
     void recordsArriveWholeAndInOrder()
@@ -152,16 +158,17 @@ private slots:
         const auto writer = [this](const QString& source) {
             return [=] {
                 for (int i = 0; i < 3000; ++i)
-                    record(base, source, i);
+                    QFLog(QString(), "[S|t]", QString(), base, "log") << source << i;
             };
         };
+        std::map<QString, int> expected{{"main", 3000}};
         std::vector<std::thread> plain;
         std::vector<std::unique_ptr<QThread>> looping;
-        for (int t = 0; t < 2; ++t) {
-            plain.emplace_back(writer(QStringLiteral("plain%1").arg(t)));
-            looping.emplace_back(
-                QThread::create(insideEventLoop, writer(QStringLiteral("loop%1").arg(t))));
+        for (const QString t : {"0", "1"}) {
+            plain.emplace_back(writer("plain" + t));
+            looping.emplace_back(QThread::create(insideEventLoop, writer("loop" + t)));
             looping.back()->start();
+            expected["plain" + t] = expected["loop" + t] = 3000;
         }
         insideEventLoop(writer(QStringLiteral("main")));
         for (int t = 0; t < 2; ++t) {
@@ -169,11 +176,7 @@ private slots:
             QVERIFY(looping[t]->wait());
         }
         // Every writer has gone idle or ended: nothing may still be held back.
-        QCOMPARE(records(), (std::map<QString, int>{{"loop0", 3000},
-                                                    {"loop1", 3000},
-                                                    {"main", 3000},
-                                                    {"plain0", 3000},
-                                                    {"plain1", 3000}}));
+        QCOMPARE(records(), expected);
     }
 
     void inAFreshProcess_data()

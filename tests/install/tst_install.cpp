@@ -1,153 +1,112 @@
-#include "centerwidget.h"
-#include "common.h"
 #include "hostwindow.h"
-#include "messageboxanswerer.h"
-#include "scriptedlink.h"
 #include "setupwidget.h"
 #include "sitefolder.h"
 #include "testmain.h"
+#include "widgetfixture.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
-#include <QTemporaryDir>
 
 #include <cellpaths.h>
 #include <interfacemanager.h>
 #include <robottypes.h>
 
-namespace {
-
-// The robot's nominal links moved by tenths of a millimetre and hundredths of a degree, as after
-// a calibration: every value carries six significant digits ("-0.0167457", "449.985").
-QVector<double> calibratedTable(const QString& robot)
-{
-    QVector<double> values;
-    const std::vector<double>& nominal = sim::findRobotType(robot)->nominalDh;
-    for (int i = 0; i < int(nominal.size()); ++i)
-        values.append(nominal.at(i) + (i % 2 ? 1 : -1) * (0.0123457 + 0.0011 * (i % 7)));
-    return values;
-}
-
-bool writeFile(const QString& path, const QByteArray& content, bool program = false)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
-           file.write(content) == content.size() &&
-           (!program || file.setPermissions(file.permissions() | QFile::ExeOwner));
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-} // namespace
+using namespace lumora::test;
 
 class TestInstall : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void everyValueShowsWhole_data();
-    void everyValueShowsWhole();
-    void startsMaximisedOnSmallScreens_data();
-    void startsMaximisedOnSmallScreens();
-    void siteFolderFollowsTemplate();
-};
-
-void TestInstall::everyValueShowsWhole_data()
-{
-    QTest::addColumn<QString>("robot");
-    QTest::addRow("six axes") << QStringLiteral("LX6-900");
-    QTest::addRow("seven axes") << QStringLiteral("LX7-800");
-}
-
-void TestInstall::everyValueShowsWhole()
-{
-    QFETCH(QString, robot);
-    const QVector<double> values = calibratedTable(robot);
-    QTemporaryDir root;
-    QVERIFY(writeFile(root.filePath(QStringLiteral("iso/default_iso_poses.json")),
-                      readFile(QStringLiteral(DEFAULT_POSES))));
-    lumora::test::MessageBoxAnswerer answerer;
-    lumora::test::ScriptedLink link;
-    link.setIdentity(QStringLiteral("192.168.10.101"), robot, 0);
-    link.setDhLinks(values);
-    tavrin::tavrinInterface().setControllerLink(&link);
-
-    HostWindow window(&link);
-    window.setPage(new centerWidget);
-    common::calibrationDir = root.path();
-    // As on a screen that holds the start size; the offscreen screen is smaller.
-    window.resize(window.startSize());
-    window.show();
-    emit tavrin::tavrinInterface().sigNetworkConnect();
-    QCoreApplication::processEvents();
-
-    QStringList cut;
-    int labels = 0;
-    for (QCheckBox* box : setupWidget::instance()->findChildren<QCheckBox*>()) {
-        const QLabel* label = box->parentWidget()->findChild<QLabel*>();
-        const QFontMetrics metrics = label->fontMetrics();
-        ++labels;
-        if (metrics.horizontalAdvance(label->text()) > label->contentsRect().width() ||
-            metrics.height() > label->contentsRect().height())
-            cut << QStringLiteral("%1 in %2 px").arg(label->text()).arg(label->width());
+    void everyValueShowsWhole_data()
+    {
+        QTest::addColumn<QString>("robot");
+        QTest::addRow("six axes") << QStringLiteral("LX6-900");
+        QTest::addRow("seven axes") << QStringLiteral("LX7-800");
     }
-    QCOMPARE(labels, values.size() - 4);
-    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
-    QCOMPARE(answerer.count(), 0);
-}
+    void everyValueShowsWhole()
+    {
+        QFETCH(QString, robot);
+        // The nominal links moved by tenths of a millimetre and hundredths of a degree, as after
+        // a calibration: every value carries six significant digits ("-0.0167457", "449.985").
+        QVector<double> values;
+        const std::vector<double>& nominal = sim::findRobotType(robot)->nominalDh;
+        for (int i = 0; i < int(nominal.size()); ++i)
+            values.append(nominal.at(i) + (i % 2 ? 1 : -1) * (0.0123457 + 0.0011 * (i % 7)));
+        WidgetFixture fx;
+        QVERIFY(writeTextFile(fx.path("iso/default_iso_poses.json"), readTextFile(DEFAULT_POSES)));
+        fx.link.setIdentity(QStringLiteral("192.168.10.101"), robot, 0);
+        fx.link.setDhLinks(values);
+        HostWindow window(&fx.link);
+        window.setPage(fx.page.release());
+        // As on a screen that holds the start size; the offscreen screen is smaller.
+        window.resize(window.startSize());
+        window.show();
+        emit tavrin::tavrinInterface().sigNetworkConnect();
+        QCoreApplication::processEvents();
 
-void TestInstall::startsMaximisedOnSmallScreens_data()
-{
-    QTest::addColumn<QSize>("available");
-    QTest::addColumn<bool>("maximised");
-    const QSize start(1600, 900);
-    QTest::addRow("holds it exactly") << start << false;
-    QTest::addRow("one pixel narrower") << start - QSize(1, 0) << true;
-    QTest::addRow("one pixel lower") << start - QSize(0, 1) << true;
-}
+        QStringList cut;
+        const QList<QCheckBox*> boxes = setupWidget::instance()->findChildren<QCheckBox*>();
+        for (QCheckBox* box : boxes) {
+            const QLabel* label = box->parentWidget()->findChild<QLabel*>();
+            const QFontMetrics metrics = label->fontMetrics();
+            if (metrics.horizontalAdvance(label->text()) > label->contentsRect().width() ||
+                metrics.height() > label->contentsRect().height())
+                cut << QStringLiteral("%1 in %2 px").arg(label->text()).arg(label->width());
+        }
+        QCOMPARE(boxes.size(), values.size() - 4);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
+        QCOMPARE(fx.boxes(), QString());
+    }
 
-void TestInstall::startsMaximisedOnSmallScreens()
-{
-    QFETCH(QSize, available);
-    QFETCH(bool, maximised);
-    QCOMPARE(HostWindow::startsMaximised(QSize(1600, 900), available), maximised);
+    void startsMaximisedOnSmallScreens_data()
+    {
+        QTest::addColumn<QSize>("available");
+        QTest::addColumn<bool>("maximised");
+        const QSize start(1600, 900);
+        QTest::addRow("holds it exactly") << start << false;
+        QTest::addRow("one pixel narrower") << start - QSize(1, 0) << true;
+        QTest::addRow("one pixel lower") << start - QSize(0, 1) << true;
+    }
+    void startsMaximisedOnSmallScreens()
+    {
+        QFETCH(QSize, available);
+        QFETCH(bool, maximised);
+        QCOMPARE(HostWindow::startsMaximised(QSize(1600, 900), available), maximised);
 
-    // The offscreen screen (800 by 600) is smaller than any start size.
-    HostWindow window(nullptr);
-    window.showAtStartSize();
-    QVERIFY(window.isMaximized());
-}
+        // The offscreen screen (800 by 600) is smaller than any start size.
+        HostWindow window(nullptr);
+        window.showAtStartSize();
+        QVERIFY(window.isMaximized());
+    }
 
-void TestInstall::siteFolderFollowsTemplate()
-{
-    QTemporaryDir installed;
-    QTemporaryDir site;
-    const QString tool = QStringLiteral("kalvo_calib_cli/bin/KalvoCalibrationTool.exe");
-    const QString poses = QStringLiteral("iso/default_iso_poses.json");
-    QVERIFY(writeFile(installed.filePath(tool), "#!/bin/sh\necho 1\n", true));
-    QVERIFY(writeFile(installed.filePath(poses), "{}"));
-    const QDir root(site.filePath(sim::calibrationRootSuffix()));
-    QString error;
+    void siteFolderFollowsTemplate()
+    {
+        QTemporaryDir installed;
+        QTemporaryDir site;
+        const QString tool = QStringLiteral("kalvo_calib_cli/bin/KalvoCalibrationTool.exe");
+        const QString poses = QStringLiteral("iso/default_iso_poses.json");
+        QVERIFY(writeFakeTool(installed.filePath(tool), "echo 1"));
+        QVERIFY(writeTextFile(installed.filePath(poses), "{}"));
+        const QDir root(site.filePath(sim::calibrationRootSuffix()));
+        const auto laidOut = [&] {
+            QString error;
+            return prepareSiteFolder(site.path(), installed.path(), &error)
+                       ? readTextFile(root.filePath(tool)) + readTextFile(root.filePath(poses))
+                       : error.toUtf8();
+        };
 
-    // First start: everything, programs still executable.
-    QVERIFY2(prepareSiteFolder(site.path(), installed.path(), &error), qPrintable(error));
-    QCOMPARE(readFile(root.filePath(tool)), QByteArray("#!/bin/sh\necho 1\n"));
-    QVERIFY(QFileInfo(root.filePath(tool)).isExecutable());
-    QCOMPARE(readFile(root.filePath(poses)), QByteArray("{}"));
+        // First start: everything, programs still executable.
+        QCOMPARE(laidOut(), QByteArray("#!/bin/sh\necho 1\n{}"));
+        QVERIFY(QFileInfo(root.filePath(tool)).isExecutable());
 
-    // An upgrade brings a new tool; the poses the integrator edited stay theirs.
-    QVERIFY(writeFile(installed.filePath(tool), "#!/bin/sh\necho 22\n", true));
-    QVERIFY(writeFile(root.filePath(poses), "{\"edited\": true}"));
-    QVERIFY2(prepareSiteFolder(site.path(), installed.path(), &error), qPrintable(error));
-    QCOMPARE(readFile(root.filePath(tool)), QByteArray("#!/bin/sh\necho 22\n"));
-    QCOMPARE(readFile(root.filePath(poses)), QByteArray("{\"edited\": true}"));
-}
+        // An upgrade brings a new tool; the poses the integrator edited stay theirs.
+        QVERIFY(writeFakeTool(installed.filePath(tool), "echo 22"));
+        QVERIFY(writeTextFile(root.filePath(poses), "{\"edited\": true}"));
+        QCOMPARE(laidOut(), QByteArray("#!/bin/sh\necho 22\n{\"edited\": true}"));
+    }
+};
 
 LUMORA_TEST_MAIN(TestInstall)
 #include "tst_install.moc"
