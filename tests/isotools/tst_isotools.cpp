@@ -36,18 +36,6 @@ QJsonObject isoJob(const QString& robot, int samples, const QString& savePath)
             {"iso_config", config}};
 }
 
-// One point P1 with poses of six numbers, the attained ones one after the other.
-QByteArray measurementFile(const Numbers& commanded, const Numbers& attained)
-{
-    QJsonArray poses;
-    for (int i = 0; i + 5 < attained.size(); i += 6)
-        poses.append(QJsonArray::fromVariantList(QVariantList(&attained[i], &attained[i] + 6)));
-    const QJsonArray pose =
-        QJsonArray::fromVariantList(QVariantList(commanded.begin(), commanded.end()));
-    const QJsonObject point{{"name", "P1"}, {"commanded", pose}, {"attained", poses}};
-    return QJsonDocument(QJsonObject{{"points", QJsonArray{point}}}).toJson();
-}
-
 } // namespace
 
 class TestIsoTools : public QObject
@@ -237,32 +225,36 @@ void TestIsoTools::reportFigures_data()
     QTest::addColumn<Numbers>("expected");
     QTest::addColumn<QString>("message");
     const QByteArray empty = "{}";
+    // One point P1: its commanded pose, its attained poses.
+    const auto file = [](const char* commanded, const char* attained) {
+        return QByteArray(R"({"points": [{"name": "P1", "commanded": [)") + commanded +
+               "], \"attained\": [" + attained + "]}]}";
+    };
     // Distances 3, 3, 1, 1: mean 2, S = sqrt(4/3), RMS sqrt(5). Angle a 170 deg commanded,
     // differences 11, 9, 12, 1 across the half turn: mean 8.25, S^2 = 74.75 / 3.
     const double s43 = std::sqrt(4.0 / 3), rp = 3 * std::sqrt(2.0 / 3);
     const Numbers spread{3, 2 + 3 * s43, std::sqrt(5.0),           s43, 8.25,
                          0, 0,           3 * std::sqrt(74.75 / 3), rp,  rp};
     QTest::addRow("spread positions, angles across 180 deg")
-        << measurementFile({1, 2, 2, 170, 0, -90}, {3, 0, 0, -179, 1, -90, -3, 0,  0, 179, -1, -89,
-                                                    0, 1, 0, -178, 0, -91, 0,  -1, 0, 171, 0,  -90})
+        << file("1, 2, 2, 170, 0, -90", "[3, 0, 0, -179, 1, -90], [-3, 0, 0, 179, -1, -89], "
+                                        "[0, 1, 0, -178, 0, -91], [0, -1, 0, 171, 0, -90]")
         << empty << spread << "";
     // Barycentre (0, 0, 2); distances 2, 0, 2; a steady attitude error.
     const Numbers line{2, 4.0 / 3 + 3 * s43, std::sqrt(8.0 / 3), s43, -0.5, 0, 0.25, 0, 0, 0};
     QTest::addRow("spread along z, steady attitude")
-        << measurementFile({0, 0, 0, -90, 45, 10}, {0, 0, 0, -90.5, 45, 10.25, 0, 0, 2, -90.5, 45,
-                                                    10.25, 0, 0, 4, -90.5, 45, 10.25})
+        << file("0, 0, 0, -90, 45, 10", "[0, 0, 0, -90.5, 45, 10.25], [0, 0, 2, -90.5, 45, 10.25], "
+                                        "[0, 0, 4, -90.5, 45, 10.25]")
         << empty << line << "";
     // Half a turn off counts as +180; one sample has no spread.
     const Numbers one{3, 0, 0, 0, 0, 0, 180, 0, 0, 0};
-    QTest::addRow("one sample") << measurementFile({0, 0, 0, 0, 0, 0}, {1, 2, 2, 0, 0, -180})
-                                << empty << one << "";
-    const QByteArray valid = measurementFile({0, 0, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0});
+    QTest::addRow("one sample") << file("0, 0, 0, 0, 0, 0", "[1, 2, 2, 0, 0, -180]") << empty << one
+                                << "";
+    const QByteArray valid = file("0, 0, 0, 0, 0, 0", "[1, 0, 0, 0, 0, 0]");
     QTest::addRow("no measurements") << QByteArray() << empty << Numbers() << "run the";
     QTest::addRow("no attained pose")
-        << measurementFile({0, 0, 0, 0, 0, 0}, {}) << empty << Numbers() << "P1 has no attained";
-    QTest::addRow("attained pose of three numbers")
-        << QByteArray(R"({"points":[{"name":"P1","commanded":[0,0,0,0,0,0],"attained":[[1,2]]}]})")
-        << empty << Numbers() << "not six numbers";
+        << file("0, 0, 0, 0, 0, 0", "") << empty << Numbers() << "P1 has no attained";
+    QTest::addRow("attained pose of two numbers")
+        << file("0, 0, 0, 0, 0, 0", "[1, 2]") << empty << Numbers() << "not six numbers";
     QTest::addRow("result file not an object") << valid << QByteArray("[1]") << Numbers() << "left";
 }
 
