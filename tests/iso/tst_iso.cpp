@@ -1,3 +1,4 @@
+#include "calibrationwidget.h"
 #include "displayisowidget.h"
 #include "setupisowidget.h"
 #include "testmain.h"
@@ -9,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+
+#include <sys/stat.h>
 
 using namespace lumora::test;
 
@@ -101,10 +104,11 @@ QString drive(WidgetFixture& fx, const QString& steps)
 void tools(const WidgetFixture& fx, const QString& special = {}, const QString& body = {})
 {
     const QString root = fx.dir.path();
-    const QMap<QString, QString> paths{{"task", isoTaskPath(root)},
-                                       {"report", isoReportPath(root)},
-                                       {"copy", isoCopyPath(root)},
-                                       {"remove", isoDeletePath(root)}};
+    const QMap<QString, QString> paths{
+        {"task", isoTaskPath(root)},
+        {"report", isoReportPath(root)},
+        {"copy", root + "/iso/scripts/copy_calib_iso_results.exe"},
+        {"remove", root + "/iso/scripts/delet_calib_iso_results.exe"}};
     QMap<QString, QString> bodies{
         {"task", "printf '[ROUND] 01/10\\n  [ROUND] 03/10  \\nnoise\\n'"},
         {"report", "cat > \"$2/optimized_dh.json\" <<'EOF'\n" + resultsFile(5) + "EOF"}};
@@ -117,6 +121,16 @@ void tools(const WidgetFixture& fx, const QString& special = {}, const QString& 
                           "echo \"$@\" >> '" + fx.path("args") + "'\n" + bodies.value(name));
     }
     runPanel()->startBtnEnable();
+}
+
+// Whether the process whose id the file holds still runs (an unreaped zombie has ended).
+bool running(const QString& pidFile)
+{
+    const QByteArray pid = readTextFile(pidFile).trimmed();
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(QString(pid)));
+    const QByteArray fields =
+        !pid.isEmpty() && stat.open(QIODevice::ReadOnly) ? stat.readAll() : "() Z";
+    return !QByteArray("ZX").contains(fields.at(fields.lastIndexOf(')') + 2));
 }
 
 struct Save
@@ -156,6 +170,7 @@ private slots:
                             QJsonArray{123.456789, -1.2345678e-5, 1e-7, 1234567.0, 0.5, -2}}}
             << "123.457 -1.23457e-05 1e-07 1.23457e+06 0.5 -2/30 31 32 33 34 35";
         QTest::addRow("robot not listed") << "R9" << QJsonObject() << "-";
+        QTest::addRow("file a pipe") << "R6" << QJsonObject{{"pipe", QJsonValue()}} << "-";
     }
 
     // Each connection loads the robot's default poses; a failed load keeps the earlier ones. A
@@ -179,8 +194,11 @@ private slots:
                               QJsonDocument(QJsonObject{{"configs", QJsonArray{group}}}).toJson()));
         common::isoPoses = {{3}};
         TraceCapture trace;
-
+        const bool fifo = changes.contains("pipe") && QFile::remove(path) &&
+                          ::mkfifo(QFile::encodeName(path), 0600) == 0;
+        auto rescue = fifo ? rescuePipe(path) : nullptr;
         fx.connectRobot(28, robot);
+        QVERIFY(!rescue || !*rescue);
 
         QGridLayout* defaults = grid(setupPanel(), "defaultLayout");
         QCOMPARE(gridRow(defaults, 1, 6) + "/" + gridRow(defaults, 3, 6),
@@ -191,10 +209,11 @@ private slots:
             QCOMPARE(fx.boxes(), QStringLiteral("Warning: get default iso parameters error"));
             QCOMPARE(common::isoPoses, QVector<QVector<double>>{{3}});
             const QStringList lines = trace.lines();
-            QCOMPARE(lines.mid(lines.indexOf("handleNetworkConnected [in]")).join('|'),
-                     "handleNetworkConnected [in]|Runtime error:  Robot not found in config: "
-                     "R9|getDefaultIsoPoses path :  " +
-                         path + "|getDefaultIsoPoses robotname :  R9");
+            if (robot == "R9")
+                QCOMPARE(lines.mid(lines.indexOf("handleNetworkConnected [in]")).join('|'),
+                         "handleNetworkConnected [in]|Runtime error:  Robot not found in config: "
+                         "R9|getDefaultIsoPoses path :  " +
+                             path + "|getDefaultIsoPoses robotname :  R9");
             return;
         }
         QCOMPARE(fx.boxes() + "|" + trace.lines().last(),
@@ -254,6 +273,7 @@ private slots:
         row("sample count emptied", {job, "reports", "", "", "!", ""});
         row("no report folder", {job, "", "", "7", "7", missing});
         row("job file absent", {"absent", "reports", "", "7", "7", "提示: 打开文件失败"});
+        row("job file a pipe", {"pipe", "reports", "", "7", "7", "提示: 打开文件失败"});
         row("job not JSON", {R"({"ip": )", "reports", "", "7", "7", "提示: 文件转为json失败"});
         row("custom, lone minus is 0", {job, "reports", "2 3 -", "7", "7", ""});
         row("custom, P3 field empty", {job, "reports", "3 2 ", "7", "7", missing});
@@ -268,8 +288,8 @@ private slots:
         WidgetFixture fx;
         fx.connectRobot(28);
         const QString path = fx.path("calibInfo.json");
-        if (row.job == "folder")
-            QVERIFY(QDir().mkpath(path));
+        if (row.job == "pipe")
+            QVERIFY(::mkfifo(QFile::encodeName(path), 0600) == 0);
         else if (row.job != "absent")
             QVERIFY(writeTextFile(path, row.job.toUtf8()));
         QLineEdit* sample = fx.find<QLineEdit>("collectLineEdit");
@@ -299,8 +319,11 @@ private slots:
             QTest::ignoreMessage(QtWarningMsg,
                                  qPrintable("Cannot open file for writing: \"" + path + "\""));
         auto limit = row.boxes == "limit" ? limitFileSize(8) : nullptr;
+        auto rescue = row.job == "pipe" ? rescuePipe(path) : nullptr;
         fx.button("saveBtn")->click();
         limit.reset();
+        QVERIFY(!rescue || !*rescue);
+        rescue.reset();
 
         const bool saved = row.boxes.isEmpty();
         const QString boxes = row.boxes == "limit" ? "提示: 保存失败：" + path + "\n*" : row.boxes;
@@ -309,7 +332,8 @@ private slots:
         QCOMPARE(QDir(fx.dir.path()).entryList(QDir::Files).join(' '),
                  QFileInfo(path).isFile() ? "calibInfo.json" : "");
         if (!saved) {
-            QCOMPARE(readTextFile(path), QFileInfo(path).isFile() ? row.job.toUtf8() : "");
+            if (QFileInfo(path).isFile())
+                QCOMPARE(readTextFile(path), row.job.toUtf8());
             QCOMPARE(common::isoPoses.size(),
                      field.size() == 3 && field[2].isEmpty() ? field[0].toInt() - 1 : 5);
             return;
@@ -427,16 +451,49 @@ private slots:
         QCOMPARE(grid(runPanel(), "gridLayout")->count(), 5 + 5 + 20);
     }
 
-    // The page going away stops and reaps a running task.
-    void pageClosedWhileTaskRuns()
+    void groupEnds_data()
     {
+        QTest::addColumn<bool>("iso");
+        QTest::addColumn<QString>("ending");
+        QTest::addRow("calibration cancelled") << false << "press";
+        QTest::addRow("calibration timed out") << false << "onTimeout";
+        QTest::addRow("calibration page destroyed") << false << "destroy";
+        QTest::addRow("ISO task aborted") << true << "press";
+        QTest::addRow("ISO task timed out") << true << "onIsoTimeout";
+        QTest::addRow("ISO page destroyed") << true << "destroy";
+    }
+
+    // However a tool of either panel ends, nothing it started lives on; while it runs, its
+    // standard error is read as it comes (or not taken at all) rather than gathered in the host.
+    void groupEnds()
+    {
+        QFETCH(bool, iso);
+        QFETCH(QString, ending);
         WidgetFixture fx;
-        tools(fx, "task", "exec sleep 30");
-        fx.button("startISO")->click();
-        const qint64 pid = runPanel()->findChild<QProcess*>()->processId();
-        fx.page.reset();
-        QVERIFY(pid > 0 && !QFileInfo::exists(QString("/proc/%1").arg(pid)));
-        QCOMPARE(fx.answerer.count(), 0);
+        fx.connectRobot(28);
+        fx.find<QLineEdit>("snLineEdit")->setText("SN-1");
+        QObject* panel = iso ? static_cast<QObject*>(runPanel()) : calibrationWidget::instance();
+        // The tool floods its standard error, then leaves a helper behind it, as a real tool's
+        // solver or shell pipeline would.
+        writeFakeTool(iso ? isoTaskPath(fx.dir.path()) : calibrationToolPath(fx.dir.path()),
+                      "cd \"$2\"\nhead -c 20000000 /dev/zero | tr '\\0' e >&2\n"
+                      "sleep 3600 & echo $! > grandchild.pid\nprintf '[ROUND] 1/2\\n'\nwait\n");
+        runPanel()->startBtnEnable();
+        QPushButton* start = fx.button(iso ? "startISO" : "runCalibrationBtn");
+        start->click();
+        const QString pid = fx.path("grandchild.pid");
+        QTRY_VERIFY_WITH_TIMEOUT(running(pid), 20000);
+        QVERIFY(panel->findChild<QProcess*>()->readAllStandardError().size() < 65536);
+        if (ending == "press")
+            start->click();
+        else if (ending == "destroy")
+            fx.page.reset();
+        else
+            QVERIFY(QMetaObject::invokeMethod(panel, ending.toLatin1().constData()));
+        QTRY_VERIFY_WITH_TIMEOUT(!running(pid), 10000);
+        if (ending == "onIsoTimeout")
+            QCOMPARE(fx.answerer.last().text,
+                     "runIsoTask.exe 运行超时（600 秒），已终止，请检查外部程序是否正常运行");
     }
 };
 
