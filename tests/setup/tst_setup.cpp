@@ -113,20 +113,6 @@ class TestSetup : public QObject
                body;
     }
 
-    // The page connected to a robot, with a serial number, on a root relative to the working
-    // folder as the host's is; the tool may be "missing" or a file that cannot start ("noexec").
-    static void prepareRun(WidgetFixture& fx, const QString& body, int values = 28)
-    {
-        fx.connectRobot(values);
-        fx.find<QLineEdit>("snLineEdit")->setText(body == "no serial" ? "" : "SN-0042");
-        common::calibrationDir = QDir::current().relativeFilePath(fx.dir.path());
-        const QString path = calibrationToolPath(fx.dir.path());
-        if (body == "noexec")
-            writeTextFile(path, "#!/bin/sh\nexit 0\n");
-        else if (body != "missing")
-            writeFakeTool(path, tool(fx, body));
-    }
-
 private slots:
     void table_data()
     {
@@ -271,6 +257,19 @@ private slots:
             {"noexec", good, "ERROR: Can't Start CalibTool: *", "启动失败", waiting});
         row("cancelled",
             {"cancel", good, "Notice: Calibration process has been cancelled", "标定已取消", ""});
+        // Phase and progress lines as they arrive, shown until the tool fails.
+        const auto progress = [&](const char* name, const QString& output, const QString& label) {
+            row(name,
+                {"printf '" + output + "'\nexit 1", good, "ERROR: ERROR: 1", "优化失败", label});
+        };
+        progress("phase, blanks around", "  [PHASE] OPTIMIZATION \\t\\r\\n", "优化中...");
+        progress("phase and more", "[PHASE] OPTIMIZATION started\\n", waiting);
+        progress("among words, in one read", "x[PROGRESS]1/5\\n\\nstep [PROGRESS] 007 / 010 ok\\n",
+                 "采集进度：7 / 10");
+        progress("no final line feed", "[PROGRESS] 1/6\\n[PROGRESS] 5/6", "采集进度：5 / 6");
+        progress("split across reads", "[PROGRESS] 12/2'\nsleep 0.3\nprintf '0\\n",
+                 "采集进度：12 / 20");
+        progress("no total", "[PROGRESS] 12/\\n", waiting);
     }
 
     // One press of "启动标定" to its end, and the page it leaves.
@@ -278,9 +277,18 @@ private slots:
     {
         QFETCH(Outcome, row);
         WidgetFixture fx;
-        prepareRun(
-            fx, row.body == "cancel" ? "printf '[PHASE] OPTIMIZATION\\n'\nexec sleep 60" : row.body,
-            row.values);
+        // Connected, with a serial number, on a root relative to the working folder as the
+        // host's is; the tool may be "missing" or a file that cannot start ("noexec").
+        fx.connectRobot(row.values);
+        fx.find<QLineEdit>("snLineEdit")->setText(row.body == "no serial" ? "" : "SN-0042");
+        common::calibrationDir = QDir::current().relativeFilePath(fx.dir.path());
+        const QString path = calibrationToolPath(fx.dir.path());
+        if (row.body == "noexec")
+            writeTextFile(path, "#!/bin/sh\nexit 0\n");
+        else if (row.body != "missing")
+            writeFakeTool(path, tool(fx, row.body == "cancel"
+                                             ? "printf '[PHASE] OPTIMIZATION\\n'\nexec sleep 60"
+                                             : row.body));
         run(row.body == "unticked" ? "all; all" : "");
         QVERIFY(row.result.isEmpty() || writeTextFile(fx.path(row.file), row.result.toUtf8()));
         auto pipe =
@@ -323,47 +331,18 @@ private slots:
             QCOMPARE(fx.text("averagePosErrorText") + " " + fx.text("averagePoseErrorText"),
                      "0.5000 1.2346");
             // Started in its own folder with the root exactly as the page holds it.
-            QCOMPARE(QString(readTextFile(fx.path("args"))),
-                     QFileInfo(calibrationToolPath(fx.dir.path())).canonicalPath() + "\n--path\n" +
-                         common::calibrationDir + "\n");
+            QCOMPARE(QString(readTextFile(fx.path("args"))), QFileInfo(path).canonicalPath() +
+                                                                 "\n--path\n" +
+                                                                 common::calibrationDir + "\n");
         } else if (!row.state.isEmpty()) {
             // Idle again: the next press starts a fresh run.
             QVERIFY(
-                writeFakeTool(calibrationToolPath(fx.dir.path()), tool(fx, "")) &&
+                writeFakeTool(path, tool(fx, "")) &&
                 writeTextFile(fx.path("optimized_dh.staged"), resultFile("1 2 3 4 5 6").toUtf8()));
             fx.button("runCalibrationBtn")->click();
             QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"),
                                       QStringLiteral("请检查右侧数据并应用参数"), 30000);
         }
-    }
-
-    void progress_data()
-    {
-        QTest::addColumn<QString>("output"); // then the label and the last line traced
-        QTest::addRow("phase, blanks around")
-            << "  [PHASE] OPTIMIZATION \\t\\r\\n|优化中...|Enter optimization phase";
-        QTest::addRow("phase and more") << "[PHASE] OPTIMIZATION started\\n|初始化中...|";
-        QTest::addRow("among words, in one read") << "x[PROGRESS]1/5\\n\\nstep [PROGRESS] 007 / "
-                                                     "010 ok\\n|采集进度：7 / 10|Progress:  7 / 10";
-        QTest::addRow("no final line feed")
-            << "[PROGRESS] 1/6\\n[PROGRESS] 5/6|采集进度：5 / 6|Progress:  5 / 6";
-        QTest::addRow("split across reads")
-            << "[PROGRESS] 12/2'\nsleep 0.3\nprintf '0\\n|采集进度：12 / 20|Progress:  12 / 20";
-        QTest::addRow("no total") << "[PROGRESS] 12/\\n|初始化中...|";
-    }
-
-    // Phase and progress lines as they arrive, on the label and in the trace.
-    void progress()
-    {
-        QFETCH(QString, output);
-        WidgetFixture fx;
-        prepareRun(fx, "printf '" + output.section('|', 0, 0) + "'\nexit 1");
-        TraceCapture trace;
-        fx.button("runCalibrationBtn")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"), QStringLiteral("优化失败"), 30000);
-        const QStringList lines = trace.lines().filter(QRegularExpression("^(Progress|Enter opt)"));
-        QCOMPARE(fx.text("connectionLabel") + "|" + lines.value(lines.size() - 1),
-                 output.section('|', 1));
     }
 };
 
