@@ -194,6 +194,13 @@ private slots:
         const QString refused = "|[被拒绝] 拒绝层=优化DH参数数量 原因=未找到完整优化结果 "
                                 "业务影响=未下发DH参数、零点和重启 建议=先运行标定";
         const QString count = "[前置检查] 层=优化DH参数数量 结果=拒绝 ";
+        const auto zeros = [](int n) {
+            return "[前置检查] 层=优化DH参数数量 结果=通过 期望=24 实际=24|"
+                   "[前置检查] 层=零点数量 结果=拒绝 期望=6 实际=" +
+                   QString::number(n) +
+                   "|[被拒绝] 拒绝层=零点数量 原因=零点数量与轴数不符 "
+                   "业务影响=未下发DH参数、零点和重启 建议=重新运行标定";
+        };
         QTest::addRow("no calibration yet")
             << Refusal{6, 28, 0, 6, -1, count + "期望=24 实际=0" + refused};
         QTest::addRow("after give-up")
@@ -202,16 +209,8 @@ private slots:
             << Refusal{6, 28, 28, 6, -1, count + "期望=24 实际=28" + refused};
         QTest::addRow("axes beyond both vectors")
             << Refusal{7, 28, 24, 7, -1, count + "期望=28 实际=24" + refused};
-        QTest::addRow("five zero points for six axes")
-            << Refusal{6,
-                       28,
-                       24,
-                       5,
-                       -1,
-                       "[前置检查] 层=优化DH参数数量 结果=通过 期望=24 实际=24|"
-                       "[前置检查] 层=零点数量 结果=拒绝 期望=6 实际=5|"
-                       "[被拒绝] 拒绝层=零点数量 原因=零点数量与轴数不符 "
-                       "业务影响=未下发DH参数、零点和重启 建议=重新运行标定"};
+        QTest::addRow("five zero points for six axes") << Refusal{6, 28, 24, 5, -1, zeros(5)};
+        QTest::addRow("seven zero points for six axes") << Refusal{6, 28, 24, 7, -1, zeros(7)};
         QTest::addRow("trailing controller link") << Refusal{6, 28, 24, 6, 27, finite};
         QTest::addRow("last optimised value") << Refusal{6, 28, 24, 6, 28 + 23, finite};
         QTest::addRow("last zero point") << Refusal{6, 28, 24, 6, 28 + 24 + 5, finite};

@@ -136,7 +136,7 @@ bool running(const QString& pidFile)
 
 struct Save
 {
-    QString job, folder, custom; // job: content, "absent" or "folder"; custom: "row column text"
+    QString job, folder, custom; // job: content, "absent" or "pipe"; custom: "row column text"
     QString typed, sample;       // the sample count typed and shown, "!" when marked
     QString boxes;
 };

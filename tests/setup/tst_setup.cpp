@@ -234,6 +234,9 @@ private slots:
         row("average error not a number",
             {"exit 0", R"({"status": 1, "avg_att_error": "x"})", "Error: Failed to read error data",
              "读取结果失败", waiting});
+        row("seven zero points for six axes",
+            {"exit 0", R"({"status": 1, "zero_points": [0, 0, 0, 0, 0, 0, 0]})", badZeros,
+             "读取结果失败", waiting});
         row("five zero points for six axes",
             {"exit 0", R"({"status": 1, "zero_points": [0, 0, 0, 0, 0]})", badZeros, "读取结果失败",
              waiting});
