@@ -43,24 +43,4 @@ QString isoReportPath(const QString& root)
     return root + QStringLiteral("/iso/scripts/iso_pdf_generate.exe");
 }
 
-QString isoCopyPath(const QString& root)
-{
-    return root + QStringLiteral("/iso/scripts/copy_calib_iso_results.exe");
-}
-
-QString isoDeletePath(const QString& root)
-{
-    return root + QStringLiteral("/iso/scripts/delet_calib_iso_results.exe");
-}
-
-QString sharedTestDataDir()
-{
-#ifdef LUMORA_SHARED_TESTDATA
-    const QString dir = QStringLiteral(LUMORA_SHARED_TESTDATA);
-    if (QFileInfo(dir).isDir())
-        return QDir(dir).absolutePath();
-#endif
-    return QString();
-}
-
 } // namespace lumora::test

@@ -13,14 +13,9 @@ bool writeFakeTool(const QString& path, const QString& body);
 QString calibrationToolPath(const QString& root);
 QString isoTaskPath(const QString& root);
 QString isoReportPath(const QString& root);
-QString isoCopyPath(const QString& root);
-QString isoDeletePath(const QString& root);
 
 // Writes text to a file (folders created); for result files, job files and pose files.
 bool writeTextFile(const QString& path, const QByteArray& content);
 QByteArray readTextFile(const QString& path);
-
-// The shared public test corpora beside the checkout, or empty when they are absent.
-QString sharedTestDataDir();
 
 } // namespace lumora::test

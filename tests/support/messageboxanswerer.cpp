@@ -16,40 +16,30 @@ MessageBoxAnswerer::MessageBoxAnswerer(QObject* parent)
 
 void MessageBoxAnswerer::poll()
 {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || answered.contains(modal))
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog || answered.contains(dialog))
         return;
     answered.removeAll(nullptr);
-    answered.append(modal);
-    SeenBox record{modal->metaObject()->className(), modal->windowTitle(), {}, {}, {}};
-    auto* dialog = qobject_cast<QDialog*>(modal);
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+    answered.append(dialog);
+    SeenBox record{dialog->windowTitle(), {}};
+    QAbstractButton* choice = nullptr;
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
         record.text = box->text();
         record.icon = box->icon();
-        const bool queued = !buttonAnswers.isEmpty();
-        const QString wanted = queued ? buttonAnswers.dequeue() : QString();
-        QAbstractButton* choice = box->defaultButton();
-        for (QAbstractButton* button : box->buttons()) {
-            record.buttons.append(button->text());
-            if (queued && button->text() == wanted)
-                choice = button;
-        }
+        const QString wanted = buttonAnswers.isEmpty() ? QString() : buttonAnswers.dequeue();
+        choice = box->defaultButton();
         choice = choice ? choice : box->buttons().value(0);
-        record.pressed = choice ? choice->text() : QString();
-        seen.append(record);
-        if (choice)
-            QMetaObject::invokeMethod(choice, &QAbstractButton::click, Qt::QueuedConnection);
-        else
-            QMetaObject::invokeMethod(box, &QDialog::reject, Qt::QueuedConnection);
-        return;
+        for (QAbstractButton* button : box->buttons())
+            choice = button->text() == wanted ? button : choice;
     }
-    const bool files = qobject_cast<QFileDialog*>(modal);
-    record.pressed = files && !folderAnswers.isEmpty() ? folderAnswers.dequeue() : QString();
     seen.append(record);
+    const bool files = qobject_cast<QFileDialog*>(dialog);
+    const QString folder = files && !folderAnswers.isEmpty() ? folderAnswers.dequeue() : QString();
     // Accepting with the folder as the current directory returns that folder; selecting it as
     // a file would return its parent.
-    const QString folder = record.pressed;
-    if (dialog && !folder.isEmpty())
+    if (choice)
+        QMetaObject::invokeMethod(choice, &QAbstractButton::click, Qt::QueuedConnection);
+    else if (!folder.isEmpty())
         QMetaObject::invokeMethod(
             dialog,
             [dialog, folder] {
@@ -57,7 +47,7 @@ void MessageBoxAnswerer::poll()
                 dialog->accept();
             },
             Qt::QueuedConnection);
-    else if (dialog)
+    else
         QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
 }
 

@@ -13,11 +13,8 @@ namespace lumora::test {
 // One modal box as the answerer saw it.
 struct SeenBox
 {
-    QString className;
     QString title;
     QString text;
-    QStringList buttons;
-    QString pressed;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 

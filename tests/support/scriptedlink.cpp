@@ -30,22 +30,15 @@ void ScriptedLink::setDhLinks(const QVector<double>& values)
                                  QJsonObject{{QStringLiteral("DH_PARAMS_LINK"), flat}}}});
 }
 
-void ScriptedLink::record(const LinkCall& call)
-{
-    calls.append(call);
-    if (onCall)
-        onCall(call);
-}
-
 QJsonValue ScriptedLink::serviceData(const QString& key)
 {
-    record({QStringLiteral("serviceData"), key, QVariant(), QJsonValue(), 0});
+    calls.append({QStringLiteral("serviceData"), key, QVariant(), QJsonValue(), 0});
     return serviceAnswers.value(key, QJsonValue(QJsonValue::Undefined));
 }
 
 QJsonValue ScriptedLink::execCommand(const QString& command, const QVariant& argument)
 {
-    record({QStringLiteral("execCommand"), command, argument, QJsonValue(), 0});
+    calls.append({QStringLiteral("execCommand"), command, argument, QJsonValue(), 0});
     if (!queued.value(command).isEmpty())
         return queued[command].dequeue();
     return commandAnswers.value(command, QJsonValue(QJsonValue::Undefined));
@@ -53,7 +46,7 @@ QJsonValue ScriptedLink::execCommand(const QString& command, const QVariant& arg
 
 bool ScriptedLink::fullCommand(const QString& command, const QJsonValue& params, int timeout)
 {
-    record({QStringLiteral("fullCommand"), command, QVariant(), params, timeout});
+    calls.append({QStringLiteral("fullCommand"), command, QVariant(), params, timeout});
     return fullCommandResults.value(command, false);
 }
 

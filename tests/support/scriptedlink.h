@@ -7,7 +7,6 @@
 #include <QVariant>
 
 #include <controllerlink.h>
-#include <functional>
 
 namespace lumora::test {
 
@@ -40,9 +39,6 @@ public:
     // Convenience: a controller holding values (flat, four per link) for both DH queries.
     void setDhLinks(const QVector<double>& values);
 
-    // Runs before each call is answered (for faults injected in the middle of a call).
-    std::function<void(const LinkCall&)> onCall;
-
     QList<LinkCall> calls;
     // Announces the connection to the host (as the host would on controller connect).
     void announceConnected() { emit connected(); }
@@ -55,8 +51,6 @@ public:
     int robotModelType() override { return model; }
 
 private:
-    void record(const LinkCall& call);
-
     QHash<QString, QJsonValue> serviceAnswers;
     QHash<QString, QJsonValue> commandAnswers;
     QHash<QString, QQueue<QJsonValue>> queued;
