@@ -10,7 +10,6 @@
 
 #include <atomicfile.h>
 #include <instrument.h>
-#include <limits>
 #include <numeric>
 #include <registration.h>
 #include <simcontroller.h>
@@ -82,8 +81,6 @@ void TestCell::flangePose_data()
     QTest::addColumn<Numbers>("dh");
     QTest::addColumn<Numbers>("joints");
     QTest::addColumn<Numbers>("expected"); // position, x axis, z axis of the flange
-    QTest::addRow("one link turned 90")
-        << Numbers{0, 100, 0, 0, 0, 0, 0, 0} << Numbers{90} << Numbers{0, 100, 0, 0, 1, 0, 0, 0, 1};
     QTest::addRow("planar elbow") << Numbers{0, 100, 0, 0, 0, 50, 0, 0, 0, 0, 0, 0}
                                   << Numbers{90, -90} << Numbers{50, 100, 0, 1, 0, 0, 0, 0, 1};
     QTest::addRow("twisted link") << Numbers{-90, 0, 300, 0, 0, 0, 100, 0} << Numbers{0}
@@ -177,29 +174,22 @@ void TestCell::errorSourceAlone()
 
 void TestCell::stateFile_data()
 {
-    QTest::addColumn<QStringList>("member"); // section and name; none: a torn file
+    QTest::addColumn<QString>("member"); // section/name; none: a torn file
     QTest::addColumn<QJsonValue>("value");
     QTest::addColumn<QString>("message");
-    QTest::addRow("not JSON") << QStringList() << QJsonValue() << "not a JSON object";
-    QTest::addRow("unknown robot") << QStringList{"robot", "type"} << QJsonValue("LX9") << "robot";
-    QTest::addRow("fractional seed") << QStringList{"robot", "seed"} << QJsonValue(1.5) << "seed";
-    QTest::addRow("five link masses")
-        << QStringList{"robot", "link_masses_kg"} << QJsonValue(numbers(5, 1)) << "masses";
-    QTest::addRow("short DH table")
-        << QStringList{"controller", "dh_params"} << QJsonValue(numbers(3, 1)) << "dh_params";
-    QTest::addRow("text in compensation") << QStringList{"controller", "zero_compensation"}
-                                          << QJsonValue(QJsonArray{0, 0, "x", 0, 0, 0}) << "zero";
-    QTest::addRow("negative noise")
-        << QStringList{"instrument", "position_noise_mm_per_m"} << QJsonValue(-0.1) << "noise";
-    QTest::addRow("switch not a boolean")
-        << QStringList{"error_sources", "gravity"} << QJsonValue(1) << "error_sources";
-    QTest::addRow("unknown error source")
-        << QStringList{"error_sources", "wind"} << QJsonValue(false) << "error_sources";
+    QTest::addRow("not JSON") << QString() << QJsonValue() << "not a JSON object";
+    QTest::addRow("unknown robot") << "robot/type" << QJsonValue("LX9") << "robot";
+    QTest::addRow("fractional seed") << "robot/seed" << QJsonValue(1.5) << "seed";
+    QTest::addRow("5 masses") << "robot/link_masses_kg" << QJsonValue(numbers(5, 1)) << "masses";
+    QTest::addRow("short DH") << "controller/dh_params" << QJsonValue(numbers(3, 1)) << "dh_params";
+    QTest::addRow("noise") << "instrument/position_noise_mm_per_m" << QJsonValue(-0.1) << "noise";
+    QTest::addRow("switch a number") << "error_sources/gravity" << QJsonValue(1) << "error_sources";
+    QTest::addRow("unknown source") << "error_sources/wind" << QJsonValue(false) << "error_sources";
 }
 
 void TestCell::stateFile()
 {
-    QFETCH(QStringList, member);
+    QFETCH(QString, member);
     QFETCH(QJsonValue, value);
     QFETCH(QString, message);
     // Every member survives a save and a load: the file saved again is the same file.
@@ -217,9 +207,9 @@ void TestCell::stateFile()
     QVERIFY(readTextFile(statePath + "2") == readTextFile(statePath) && state.payloadKg == 0.5);
     // Then one member broken.
     QJsonObject root = QJsonDocument::fromJson(readTextFile(statePath)).object();
-    QJsonObject section = root.value(member.value(0)).toObject();
-    section.insert(member.value(1), value);
-    root.insert(member.value(0), section);
+    QJsonObject section = root.value(member.section('/', 0, 0)).toObject();
+    section.insert(member.section('/', 1), value);
+    root.insert(member.section('/', 0, 0), section);
     const QByteArray content = member.isEmpty() ? "{\"robot\": " : QJsonDocument(root).toJson();
     QVERIFY(writeTextFile(statePath, content));
     state = sim::CellState::defaults(*sim::findRobotType(6001));
@@ -254,20 +244,15 @@ void TestCell::stagedWrites_data()
     QTest::addColumn<QVariant>("argument"); // a null: well-formed writes of both kinds
     QJsonArray withText = numbers(24, 1);
     withText[3] = "90";
-    const QVariantList infinite{0, 0, 0, 0, 0, std::numeric_limits<double>::infinity()};
     const auto dh = [](const QJsonValue& v) { return QVariant(QJsonObject{{"DH_params_all", v}}); };
-    const auto zero = [](const QJsonValue& v) {
-        return QVariant(QJsonObject{{"joint_angle_A", v}});
-    };
+    const auto zero = [](QVariantList v) { return QVariant(QVariantMap{{"joint_angle_A", v}}); };
     QTest::addRow("six axes, axis links") << 6001 << "24" << QVariant();
     QTest::addRow("seven axes with the flange link") << 7001 << "32" << QVariant();
     QTest::addRow("DH: 23 values") << 6001 << setDh << dh(numbers(23, 1));
     QTest::addRow("DH: 36 values") << 6001 << setDh << dh(numbers(36, 1));
     QTest::addRow("DH: text among numbers") << 6001 << setDh << dh(withText);
-    QTest::addRow("DH: member missing") << 6001 << setDh << zero(numbers(24, 1));
-    QTest::addRow("zero: five values") << 6001 << setZero << zero(numbers(5, 1));
-    QTest::addRow("zero: infinity")
-        << 6001 << setZero << QVariant(QVariantMap{{"joint_angle_A", infinite}});
+    QTest::addRow("zero: five values") << 6001 << setZero << zero({1, 2, 3, 4, 5});
+    QTest::addRow("zero: infinity") << 6001 << setZero << zero({0, 0, 0, 0, 0, qInf()});
 }
 
 void TestCell::stagedWrites()
@@ -292,8 +277,8 @@ void TestCell::stagedWrites()
         }
     } else {
         const QJsonObject reply = c.execCommand(command, argument).toObject();
-        QVERIFY(!reply.value("success").toBool() && reply.value("code") == QJsonValue(22));
-        QVERIFY(!reply.value("message").toString().isEmpty());
+        QVERIFY(!reply.value("success").toBool() && reply.value("code") == QJsonValue(22) &&
+                !reply.value("message").toString().isEmpty());
     }
     // Staged only: nothing changes before the reboot, which goes away and comes back.
     QCOMPARE(c.cellState().dh, dh);
@@ -303,14 +288,11 @@ void TestCell::stagedWrites()
     QTRY_COMPARE(up.count(), 1);
     std::iota(dh.begin(), dh.begin() + dhCount, 0.5);
     std::iota(zero.begin(), dhCount ? zero.end() : zero.begin(), 0.5);
-    // Applied and persisted for the tools, with the same robot; a second reboot changes nothing.
+    // Applied and persisted for the tools, with the same robot.
     sim::CellState persisted;
     QVERIFY(sim::loadCellState(statePath, persisted) && c.lastError().isEmpty());
     for (const sim::CellState& state : {c.cellState(), persisted})
         QVERIFY(state.dh == dh && state.zeroCompensation == zero && state.seed == 20260612);
-    QVERIFY(c.fullCommand(reboot, QJsonValue(), 4800));
-    QTRY_COMPARE(up.count(), 2);
-    QCOMPARE(c.cellState().dh, dh);
 }
 
 void TestCell::offlineAndReload()
@@ -323,8 +305,8 @@ void TestCell::offlineAndReload()
             created.dh == sim::defaultRobotType().nominalDh);
     QVERIFY(c.execCommand("factory.get_DH_params_link", QString()).isUndefined() &&
             c.serviceData("factory.set_DH_params_link").isUndefined() &&
-            !c.fullCommand(reboot, QJsonValue(), 4800));
-    QCOMPARE(c.robotType() + QString::number(c.robotModelType()), QString("0"));
+            !c.fullCommand(reboot, QJsonValue(), 4800) && c.robotType().isEmpty() &&
+            !c.robotModelType());
     // Each connection reloads the file; a broken one keeps the last good state and says why.
     start(c);
     sim::CellState changed = c.cellState();
