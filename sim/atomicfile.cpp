@@ -1,6 +1,7 @@
 #include "atomicfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -24,6 +25,19 @@ bool writeFileAtomically(const QString& path, const QByteArray& content, QString
     if (error)
         *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
     return false;
+}
+
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes)
+{
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || info.size() > maxBytes || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // One byte more than allowed tells a file that grew since it was looked at.
+    QByteArray content = file.read(maxBytes + 1);
+    if (content.size() > maxBytes || file.error() != QFile::NoError)
+        return std::nullopt;
+    return content;
 }
 
 } // namespace sim

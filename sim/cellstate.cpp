@@ -156,18 +156,15 @@ const RobotType* CellState::robotType() const
 
 bool loadCellState(const QString& path, CellState& state, QString* error)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || QFileInfo(path).size() > maxStateBytes ||
-        !file.open(QIODevice::ReadOnly)) {
-        setError(error,
-                 QStringLiteral("cannot read cell state %1: %2")
-                     .arg(path, QFileInfo(path).isFile() && file.error() != QFile::NoError
-                                    ? file.errorString()
-                                    : QStringLiteral("not a regular file of at most 1 MiB")));
+    const std::optional<QByteArray> content = readRegularFile(path, maxStateBytes);
+    if (!content) {
+        setError(error, QStringLiteral("cannot read cell state %1: not a readable regular file of "
+                                       "at most 1 MiB")
+                            .arg(path));
         return false;
     }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(*content, &parseError);
     if (!document.isObject()) {
         setError(error, QStringLiteral("cell state %1 is not a JSON object: %2")
                             .arg(path, parseError.errorString()));

@@ -13,6 +13,7 @@
 #include <future>
 #include <instrument.h>
 #include <measurementfile.h>
+#include <sys/stat.h>
 #include <workspace.h>
 
 using lumora::test::readTextFile;
@@ -248,6 +249,7 @@ void TestCalibrationTool::failuresWriteNothing_data()
     QTest::addRow("no root given") << "" << QStringList{"-"} << 1 << "no calibration root";
     QTest::addRow("root missing") << "" << QStringList{"-", "--path", "no"} << 1 << "not found";
     QTest::addRow("job file missing") << "no job" << none << 2 << "calibInfo.json: not found";
+    QTest::addRow("job file a pipe") << "pipe job" << none << 2 << "calibInfo.json: not a readable";
     QTest::addRow("constraint beyond the axes") << "joint 9" << none << 2 << "joint index 9";
     QTest::addRow("unknown robot") << "LX9-000" << none << 3 << "unknown robot \"LX9-000\"";
     QTest::addRow("name and code disagree") << "LX6-900 7001" << none << 3 << "unknown robot";
@@ -270,7 +272,9 @@ void TestCalibrationTool::failuresWriteNothing()
     const QByteArray job =
         jobFile(robot[0], robot.value(1, robot[0] == "LX6-900" ? "6001" : "0").toInt(),
                 fault == "joint 9" ? R"([{"joint_index": 9, "locked_params": ["a"]}])" : "[]");
-    QVERIFY(fault == "no job" || writeTextFile(root + "/calibInfo.json", job));
+    QVERIFY(fault == "no job" ||
+            (fault == "pipe job" ? mkfifo(QFile::encodeName(root + "/calibInfo.json"), 0600) == 0
+                                 : writeTextFile(root + "/calibInfo.json", job)));
     QVERIFY(fault != "broken state" || writeTextFile(statePath, "{\"robot\": {"));
     QVERIFY(fault != "blocked" || QDir().mkpath(root + "/optimized_dh.json"));
     QVERIFY(fault != "config" ||

@@ -12,6 +12,7 @@
 
 #include <cellframes.h>
 #include <cellstate.h>
+#include <sys/stat.h>
 
 using lumora::test::readTextFile;
 using lumora::test::writeTextFile;
@@ -149,6 +150,7 @@ void TestIsoTools::refusals_data()
     QTest::addRow("sample_times 0") << "- sample_times" << QJsonValue(0) << "" << 2 << "is 0";
     QTest::addRow("sample_times 1001") << "- sample_times" << QJsonValue(1001) << "" << 2 << "1000";
     QTest::addRow("no job file") << "- none" << QJsonValue() << "" << 2 << "cannot read";
+    QTest::addRow("job file a pipe") << "- pipe" << QJsonValue() << "" << 2 << "cannot read";
     QTest::addRow("no iso_config") << "- job iso_config" << QJsonValue(1) << "" << 2 << "no \"iso";
     QTest::addRow("pose of five") << "- iso_poses point2" << five << "" << 2 << "\"point2\" must";
     QTest::addRow("joint beyond travel") << "- iso_poses point3" << far << "" << 2 << "P3: joint 2";
@@ -177,7 +179,9 @@ void TestIsoTools::refusals()
     config.insert("iso_poses", poses);
     if (step[1] != "job")
         job.insert("iso_config", config);
-    QVERIFY(step[1] == "none" || writeTextFile(jobPath, QJsonDocument(job).toJson()));
+    QVERIFY(step[1] == "none" ||
+            (step[1] == "pipe" ? mkfifo(QFile::encodeName(jobPath), 0600) == 0
+                               : writeTextFile(jobPath, QJsonDocument(job).toJson())));
     const QByteArray frames = calib::cellFramesToJson({}).replace("\"\"", "\"LX7-800\"");
     QVERIFY(step[1] != "frames" || writeTextFile(calib::cellFramesPath(root), frames));
     // A result file without ISO figures, which is never rewritten, and an earlier run's data,

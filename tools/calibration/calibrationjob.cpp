@@ -1,16 +1,18 @@
 #include "calibrationjob.h"
 
-#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomicfile.h>
 #include <cmath>
 
 namespace calib {
 
 namespace {
 
+constexpr qint64 maxJobBytes = 1024 * 1024;
 const QStringList parameterNames{QStringLiteral("alpha"), QStringLiteral("a"), QStringLiteral("d"),
                                  QStringLiteral("theta")};
 
@@ -49,13 +51,13 @@ std::vector<bool> CalibrationJob::lockMask(int axisCount, QString* error) const
 
 std::optional<CalibrationJob> readCalibrationJob(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.exists())
+    if (!QFileInfo::exists(path))
         return fail(error, path, QStringLiteral("not found"));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, path, file.errorString());
+    const std::optional<QByteArray> content = sim::readRegularFile(path, maxJobBytes);
+    if (!content)
+        return fail(error, path, QStringLiteral("not a readable file of at most 1 MiB"));
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(*content, &parseError);
     if (parseError.error != QJsonParseError::NoError)
         return fail(error, path, QStringLiteral("not valid JSON: ") + parseError.errorString());
     if (!document.isObject())

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QList>
 
+#include <atomicfile.h>
 #include <charconv>
 #include <cmath>
 
@@ -124,15 +125,10 @@ bool parseNumber(const QByteArray& field, double& out)
 
 std::optional<QByteArray> readFile(const QString& path, QString* error)
 {
-    const QFileInfo info(path);
-    QFile file(path);
-    if (!info.isFile() || info.size() > maxFileBytes || !file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error =
-                QStringLiteral("cannot read %1: not a readable file of at most 64 MiB").arg(path);
-        return std::nullopt;
-    }
-    return file.readAll();
+    std::optional<QByteArray> content = sim::readRegularFile(path, maxFileBytes);
+    if (!content && error)
+        *error = QStringLiteral("cannot read %1: not a readable file of at most 64 MiB").arg(path);
+    return content;
 }
 
 } // namespace

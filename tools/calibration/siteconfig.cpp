@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomicfile.h>
 #include <cmath>
 
 namespace calib {
@@ -17,14 +18,13 @@ constexpr qint64 maxBytes = 1024 * 1024;
 
 std::optional<QJsonDocument> readJson(const QString& path, QString* error)
 {
-    const QFileInfo info(path);
-    QFile file(path);
-    if (!info.isFile() || info.size() > maxBytes || !file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> content = sim::readRegularFile(path, maxBytes);
+    if (!content) {
         *error = QStringLiteral("cannot read %1: not a readable file of at most 1 MiB").arg(path);
         return std::nullopt;
     }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(*content, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         *error = QStringLiteral("%1 is not valid JSON: %2 at offset %3")
                      .arg(path, parseError.errorString())

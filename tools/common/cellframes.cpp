@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomicfile.h>
 #include <cmath>
 
 namespace calib {
@@ -71,10 +72,10 @@ std::optional<CellFrames> readCellFrames(const QString& path, QString* error)
             *error = QStringLiteral("%1: %2").arg(path, why);
         return std::nullopt;
     };
-    QFile file(path);
-    if (!info.isFile() || info.size() > maxBytes || !file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> content = sim::readRegularFile(path, maxBytes);
+    if (!content)
         return fail(QStringLiteral("not a readable file of at most 64 KiB"));
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject root = QJsonDocument::fromJson(*content).object();
     if (root.value(QStringLiteral("file_type")).toString() != QLatin1String("calib_cell"))
         return fail(QStringLiteral("not a calibration side file (\"file_type\" \"calib_cell\")"));
     const QJsonObject placement = root.value(QStringLiteral("instrument_placement")).toObject();

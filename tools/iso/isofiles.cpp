@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
+#include <atomicfile.h>
 #include <cellpaths.h>
 
 namespace iso {
@@ -31,14 +32,21 @@ QString reportFilePath(const QString& root)
 
 std::optional<QJsonObject> readJsonObject(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> content = sim::readRegularFile(path, maxJsonBytes);
+    if (!content) {
         if (error)
-            *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+            *error =
+                QStringLiteral("cannot read %1: not a readable file of at most 16 MiB").arg(path);
         return std::nullopt;
     }
+    return parseJsonObject(*content, path, error);
+}
+
+std::optional<QJsonObject> parseJsonObject(const QByteArray& content, const QString& path,
+                                           QString* error)
+{
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(content, &parseError);
     if (!document.isObject()) {
         if (error)
             *error =

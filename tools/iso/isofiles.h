@@ -26,8 +26,12 @@ QString resultFilePath(const QString& root);
 QString measurementFilePath(const QString& root);
 QString reportFilePath(const QString& root);
 
-// Reads a file that must hold one JSON object.
+// Reads a file that must hold one JSON object (a regular file of at most maxJsonBytes).
+constexpr qint64 maxJsonBytes = 16 * 1024 * 1024;
 std::optional<QJsonObject> readJsonObject(const QString& path, QString* error);
+// The same for content already read from path.
+std::optional<QJsonObject> parseJsonObject(const QByteArray& content, const QString& path,
+                                           QString* error);
 
 std::ostream& operator<<(std::ostream& stream, const QString& text);
 

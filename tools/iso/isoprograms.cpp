@@ -20,12 +20,12 @@ namespace {
 std::optional<MeasurementRecord> readMeasurements(const QString& root, QString* error)
 {
     const QString path = measurementFilePath(root);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> content = sim::readRegularFile(path, maxJsonBytes);
+    if (!content) {
         *error = QStringLiteral("no measurements at %1: run the ISO test first").arg(path);
         return std::nullopt;
     }
-    std::optional<MeasurementRecord> record = measurementsFromJson(file.readAll(), error);
+    std::optional<MeasurementRecord> record = measurementsFromJson(*content, error);
     if (!record)
         *error = QStringLiteral("measurement file %1: %2").arg(path, *error);
     return record;

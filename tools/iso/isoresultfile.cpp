@@ -2,7 +2,7 @@
 
 #include "isofiles.h"
 
-#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,12 +18,15 @@ const QString member = QStringLiteral("iso_results");
 // The result file's members; an empty or missing file has none.
 std::optional<QJsonObject> readResultFile(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.exists())
+    if (!QFileInfo::exists(path))
         return QJsonObject();
-    if (file.open(QIODevice::ReadOnly) && file.readAll().trimmed().isEmpty())
+    const std::optional<QByteArray> content = sim::readRegularFile(path, maxJsonBytes);
+    if (content && content->trimmed().isEmpty())
         return QJsonObject();
-    const std::optional<QJsonObject> object = readJsonObject(path, error);
+    if (!content && error)
+        *error = QStringLiteral("cannot read %1: not a readable file of at most 16 MiB").arg(path);
+    const std::optional<QJsonObject> object =
+        content ? parseJsonObject(*content, path, error) : std::nullopt;
     if (!object && error)
         *error += QStringLiteral("; the result file was left as it is");
     return object;
