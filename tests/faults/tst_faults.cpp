@@ -50,7 +50,6 @@ private slots:
             {"killed as the DH write goes out", "LX7-800", "DH_WRITE", "kill"},
             {"killed while the zero write waits for its reply", "LX6-900", "ZERO_WRITE",
              "kill held"},
-            {"killed while the zero write waits, seven axes", "LX7-800", "ZERO_WRITE", "kill held"},
             {"killed as the reboot request goes out", "LX6-900", "REBOOT", "kill"},
             {"DH write answered with garbage", "LX6-900", "DH_WRITE", "garbage"},
             {"zero write answered after the call gave up", "LX7-800", "ZERO_WRITE", "late"},

@@ -171,12 +171,10 @@ private slots:
 
     void peerComesAndGoes()
     {
-        quint16 port;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            port = probe.serverPort();
-        }
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
         Peer peer;
         tavrin::TcpControllerLink& link = peer.link;
         link.setCallTimeout(300);
@@ -197,15 +195,13 @@ private slots:
         // token, which the link must bring.
         ServerThread server(port);
         int accepted = 0;
-        server.run([](ScriptedLink& controller, sim::ControllerServer& s) {
+        const auto setUp = [&](ScriptedLink& controller, sim::ControllerServer& s) {
             controller.setIdentity("10.1.2.3", "六轴", 6001);
             s.setToken("s3cret");
             s.setFaults(sim::ServerFaults::fromJson({{"garbage", "identity"}}));
-        });
-        const auto count = [&](ScriptedLink&, sim::ControllerServer& s) {
             accepted = s.acceptedClients();
         };
-        QTRY_VERIFY_WITH_TIMEOUT((server.run(count), accepted >= 2), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT((server.run(setUp), accepted >= 2), 30000);
         QCOMPARE(peer.up.count(), 0);
         server.run([](ScriptedLink&, sim::ControllerServer& s) { s.setFaults({}); });
         QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 1, 30000);
