@@ -283,61 +283,51 @@ private slots:
                         180, -180, 2.25]}, 'sample_times': 12, 'save_path': 'D:/报告'})")));
         QCOMPARE(QJsonValue(object), parsed(kept));
     }
-    void controllerReply_data()
-    {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<bool>("success");
-        for (const char* reply :
-             {"{'code': 0e5}", "{'code': '3'}", "{'success': null, 'code': 0}", "{'success': 0}",
-              "{'Success': false, 'CODE': 1}", "{'data': {'success': false}}",
-              "{'success': true, 'code': 5}", "true", "'false'", "[false]",
-              "{'data': [{'DH_PARAMS_LINK': [1]}], 'DH_PARAMS_LINK': [1]}"})
-            QTest::addRow("%s", reply) << json(reply) << true;
-        for (const char* reply : {"{'success': false, 'code': 0}", "{'code': 1e-300}",
-                                  "{'code': -1}", "{'code': 2147483648}", "{'code': 4294967296}",
-                                  "{'success': null, 'code': 1}", "false", "1e-300", "null"})
-            QTest::addRow("%s", reply) << json(reply) << false;
-    }
+    // The replies judged wrongly.
     void controllerReply()
     {
-        QFETCH(QByteArray, reply);
-        QFETCH(bool, success);
-        QCOMPARE(controllerReplySucceeded(parsed(reply)), success);
-        // The DH answer reads from the same replies: only data.DH_PARAMS_LINK as an array counts.
-        QVERIFY(dhParamsLinkArray(parsed(reply)).isEmpty());
+        QStringList wrong;
+        const auto judge = [&wrong](bool success, std::initializer_list<const char*> replies) {
+            for (const char* reply : replies) {
+                const QJsonValue value = parsed(json(reply));
+                // The DH answer reads from the same replies: only data.DH_PARAMS_LINK as an
+                // array counts.
+                if (controllerReplySucceeded(value) != success ||
+                    !dhParamsLinkArray(value).isEmpty())
+                    wrong << reply;
+            }
+        };
+        judge(true,
+              {"{'code': 0e5}", "{'code': '3'}", "{'success': null, 'code': 0}", "{'success': 0}",
+               "{'Success': false, 'CODE': 1}", "{'data': {'success': false}}",
+               "{'success': true, 'code': 5}", "true", "'false'", "[false]",
+               "{'data': [{'DH_PARAMS_LINK': [1]}], 'DH_PARAMS_LINK': [1]}"});
+        judge(false, {"{'success': false, 'code': 0}", "{'code': 1e-300}", "{'code': -1}",
+                      "{'code': 2147483648}", "{'code': 4294967296}",
+                      "{'success': null, 'code': 1}", "false", "1e-300", "null"});
+        QCOMPARE(wrong, QStringList());
         const QJsonArray links = dhParamsLinkArray(parsed(
             json("{'data': {'DH_PARAMS_LINK': [null, '2', [3], {'4': 4}, false, 1e308, -0.5]}}")));
         QCOMPARE(dhParamsLinkValues(links), (QVector<double>{0, 0, 0, 0, 0, 1e308, -0.5}));
     }
-    // A tool's output: the lines kept (a long one as its length), then the drop reports. A
-    // line of the most bytes is kept; one byte more is dropped once, however many reads it spans.
-    void outputLines_data()
-    {
-        QTest::addColumn<QByteArrayList>("reads");
-        QTest::addColumn<QString>("seen");
-        const QByteArray most(LineAssembler::maxLineBytes, 'x');
-        const QString dropped = QStringLiteral("Output line longer than 1048576 bytes dropped");
-        QTest::addRow("the most bytes")
-            << QByteArrayList{most.left(10), most.mid(10) + "\n"} << "1048576";
-        QTest::addRow("one byte more, then a short line")
-            << QByteArrayList{most, "y[PROGRESS] 5/9\n[PROGRESS] 1/2\n"}
-            << "[PROGRESS] 1/2|" + dropped;
-        QTest::addRow("unterminated over many reads")
-            << QByteArrayList{most, most, most, most} << dropped;
-    }
+    // A tool's output: a line of the most bytes is kept; one byte more is dropped and reported
+    // once, however many reads it spans, and the line after it still counts.
     void outputLines()
     {
-        QFETCH(QByteArrayList, reads);
-        QFETCH(QString, seen);
         lumora::test::TraceCapture trace;
+        const QByteArray most(LineAssembler::maxLineBytes, 'x');
         LineAssembler assembler;
         QByteArrayList lines;
-        for (const QByteArray& read : reads)
+        for (const QByteArray& read :
+             {most.left(10), most.mid(10) + "\n", most,
+              QByteArray("y[PROGRESS] 5/9\n[PROGRESS] 1/2\n"), most, most, most, most})
             lines += assembler.feed(read);
-        QStringList actual;
+        QStringList seen;
         for (const QByteArray& line : lines + assembler.flush())
-            actual << (line.size() > 99 ? QString::number(line.size()) : QString(line));
-        QCOMPARE((actual + trace.lines().filter("Output line")).join('|'), seen);
+            seen << (line.size() > 99 ? QString::number(line.size()) : QString(line));
+        const QString dropped = QStringLiteral("Output line longer than 1048576 bytes dropped");
+        QCOMPARE((seen + trace.lines().filter("Output line")).join('|'),
+                 "1048576|[PROGRESS] 1/2|" + dropped + '|' + dropped);
     }
 };
 

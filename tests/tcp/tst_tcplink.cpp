@@ -276,45 +276,43 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
     }
 
-    // The simulator's fault switches on its command line, and the arguments it refuses.
-    void simulatorProgram_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("outcome"); // what a DH query meets, or the refusal's words
-        const QString dh = QStringLiteral("factory.get_DH_params_link");
-        QTest::addRow("fail") << QStringList{"--fail", dh} << "{'success': false}";
-        QTest::addRow("delay") << QStringList{"--delay", "600"} << "undefined";
-        QTest::addRow("garbage") << QStringList{"--garbage", dh} << "undefined";
-        QTest::addRow("drop before") << QStringList{"--drop-before", dh} << "undefined, lost";
-        QTest::addRow("drop after") << QStringList{"--drop-after", dh} << "lost";
-        QTest::addRow("port not a number") << QStringList{"--port", "abc"} << "--port";
-        QTest::addRow("port taken") << QStringList{"--port", "TAKEN"} << "cannot listen";
-    }
+    // The simulator's fault switches on its command line, each on a request of its own, and the
+    // arguments it refuses.
     void simulatorProgram()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, outcome);
         QTcpServer taken;
         QVERIFY(taken.listen(QHostAddress::LocalHost));
-        Simulator simulator;
-        const quint16 port = simulator.start(
-            SIM_PROGRAM, arguments.replaceInStrings("TAKEN", QString::number(taken.serverPort())));
-        if (outcome.startsWith("-") || outcome.startsWith("cannot")) {
-            QVERIFY(!port && simulator.process.state() == QProcess::NotRunning);
-            QCOMPARE(simulator.process.exitCode(), 1);
-            QVERIFY(simulator.process.readAllStandardError().contains(outcome.toUtf8()));
-            return;
+        for (const QString& port : {QStringLiteral("abc"), QString::number(taken.serverPort())}) {
+            Simulator refused;
+            QCOMPARE(refused.start(SIM_PROGRAM, {"--port", port}), quint16(0));
+            QVERIFY(refused.process.state() == QProcess::NotRunning &&
+                    refused.process.exitCode() == 1);
+            QVERIFY(refused.process.readAllStandardError().contains(
+                port == "abc" ? "--port needs a number" : "cannot listen"));
         }
+        const QString dh = QStringLiteral("factory.get_DH_params_link");
+        const QString links = QStringLiteral("factory.set_DH_params_link");
+        const QString zero = QStringLiteral("ethercat.set_precision_compensation_zero");
+        Simulator simulator;
         Peer peer;
-        QVERIFY(peer.connectTo(port));
+        QVERIFY(peer.connectTo(
+            simulator.start(SIM_PROGRAM, {"--fail", dh, "--garbage", zero, "--drop-after", links,
+                                          "--drop-before", "factory.set_DH_params_all"})));
         peer.link.setCallTimeout(300);
-        const QJsonValue reply = peer.link.execCommand("factory.get_DH_params_link", QString());
-        QCOMPARE(reply.isUndefined(), outcome.startsWith("undefined"));
-        if (outcome.startsWith("{"))
-            QCOMPARE(reply, value(outcome.toUtf8()));
-        if (outcome.endsWith("lost"))
-            QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 2, 30000);
-        QCOMPARE(peer.down.count(), outcome.endsWith("lost") ? 1 : 0);
+        QCOMPARE(peer.link.execCommand(dh, QString()), value("{'success': false}"));
+        QVERIFY(peer.link.execCommand(zero, QString()).isUndefined());
+        QVERIFY(peer.link.serviceData(links).isArray());
+        QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 2, 30000);
+        QVERIFY(peer.link.execCommand("factory.set_DH_params_all", QString()).isUndefined());
+        QTRY_COMPARE_WITH_TIMEOUT(peer.up.count(), 3, 30000);
+        QCOMPARE(peer.down.count(), 2);
+
+        // Every request waits for the delay, so this one runs into its time-out.
+        Simulator slow;
+        Peer late;
+        QVERIFY(late.connectTo(slow.start(SIM_PROGRAM, {"--delay", "600"})));
+        late.link.setCallTimeout(300);
+        QVERIFY(late.link.execCommand(dh, QString()).isUndefined());
     }
 };
 
