@@ -1,10 +1,10 @@
 // Writes numbered trace records of about 1 KiB from inside its event loop, then ends the process in
-// the way its second argument names: exit() from the loop, a return from main, a busy loop that
-// ends the process once the writer's timer has put the records in the file (exit code 3 if it never
-// does), or, for a burst, exit code 0 when the burst waited in memory until 64 KiB had
-// gathered (4 when not, 10 when the burst took too long to tell). One more record comes from an
-// exit handler that runs after the trace writer's own.
-//   tracewriterhelper FILEBASE exit|return|busy|burst COUNT
+// the way its second argument names: exit() from the loop, a busy loop that ends the process once
+// the writer's timer has put the records in the file (exit code 3 if it never does), or, for a
+// burst, exit code 0 when the burst waited in memory until 64 KiB had gathered (4 when not, 10 when
+// the burst took too long to tell). One more record comes from an exit handler that runs after the
+// trace writer's own.
+//   tracewriterhelper FILEBASE exit|busy|burst COUNT
 
 #include <QtCore>
 #include <qflog.h>
@@ -47,9 +47,7 @@ int main(int argc, char** argv)
             if (logged().count('\n') == count)
                 std::exit(0);
         }
-        if (mode != "return")
-            std::exit(mode == "busy" ? 3 : 0);
-        app.quit();
+        std::exit(mode == "busy" ? 3 : 0);
     });
     return app.exec();
 }
