@@ -32,7 +32,7 @@ bool gone(const WidgetFixture& fx, const QString& tool)
 
 } // namespace
 
-// The controller process dies or answers garbage or too late in the middle of an apply; an
+// The controller process dies or answers too late in the middle of an apply; an
 // external tool crashes, floods its output, leaves a broken result or never ends. The operator
 // sees what failed, the page gets back to a state to go on from, and nothing is left running.
 class TestFaults : public QObject
@@ -51,7 +51,6 @@ private slots:
             {"killed while the zero write waits for its reply", "LX6-900", "ZERO_WRITE",
              "kill held"},
             {"killed as the reboot request goes out", "LX6-900", "REBOOT", "kill"},
-            {"DH write answered with garbage", "LX6-900", "DH_WRITE", "garbage"},
             {"zero write answered after the call gave up", "LX7-800", "ZERO_WRITE", "late"},
         };
         for (const auto& row : rows)
@@ -100,11 +99,7 @@ private slots:
                 simulator.kill();
             } else {
                 tcp.setCallTimeout(400);
-                tcp.request("fault",
-                            fault == "garbage"
-                                ? QJsonObject{{"garbage", "factory.set_DH_params_all"}}
-                                : QJsonObject{{"delay_ms", 1200}},
-                            30000);
+                tcp.request("fault", {{"delay_ms", 1200}}, 30000);
             }
         });
         fx.button("confirmBtn")->click();

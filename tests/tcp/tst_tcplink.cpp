@@ -90,11 +90,9 @@ private slots:
         QTest::addColumn<QByteArray>("reply"); // the link's
         QTest::addColumn<QString>("flags");    // the controller sees the call; lost; slow
         const char* const rows[][6] = {
-            {"service data", "service", "[[-90, 150.5], []]", "{}", "[[-90, 150.5], []]", "seen"},
             {"service null", "service", "null", "{}", "null", "seen"},
             {"service undefined", "service", "undefined", "{}", "undefined", "seen"},
             {"command", "command", "'标定\\n完成 \\'x\\''", "{}", "'标定\\n完成 \\'x\\''", "seen"},
-            {"full command", "full", "true", "{}", "true", "seen"},
             {"slow", "command", "1", "{'delay_ms': 60000}", "undefined", "seen slow"},
             {"slow full command", "full", "true", "{'delay_ms': 60000}", "false", "seen slow"},
             {"garbage", "command", "1", "{'garbage': 'cmd'}", "undefined", "seen slow"},
