@@ -1,11 +1,6 @@
 #include "tcpharness.h"
 #include "testmain.h"
 
-#include <QtNetwork>
-#include <QtTest>
-
-#include <tcpcontrollerlink.h>
-
 using namespace lumora::test;
 
 namespace tavrin {
@@ -29,20 +24,6 @@ public:
 } // namespace tavrin
 
 namespace {
-
-// A link to a peer on 127.0.0.1, with its reports recorded.
-struct Peer
-{
-    Peer() { link.setRetryInterval(20); }
-    bool connectTo(quint16 port)
-    {
-        link.connectToController("127.0.0.1", port);
-        return QTest::qWaitFor([&] { return up.count() == 1; }, 30000);
-    }
-    tavrin::TcpControllerLink link;
-    QSignalSpy up{&link, &tavrin::ControllerLink::connected};
-    QSignalSpy down{&link, &tavrin::ControllerLink::disconnected};
-};
 
 // JSON in single quotes; "undefined" for no value.
 QJsonValue value(QByteArray text)
