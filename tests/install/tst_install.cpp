@@ -21,16 +21,15 @@ private slots:
     // Seven axes: the widest table.
     void everyValueShowsWhole()
     {
-        const QString robot = QStringLiteral("LX7-800");
         // The nominal links moved by tenths of a millimetre and hundredths of a degree, as after
         // a calibration: every value carries six significant digits ("-0.0167457", "449.985").
         QVector<double> values;
-        const std::vector<double>& nominal = sim::findRobotType(robot)->nominalDh;
+        const std::vector<double>& nominal = sim::findRobotType("LX7-800")->nominalDh;
         for (int i = 0; i < int(nominal.size()); ++i)
             values.append(nominal.at(i) + (i % 2 ? 1 : -1) * (0.0123457 + 0.0011 * (i % 7)));
         WidgetFixture fx;
         QVERIFY(writeTextFile(fx.path("iso/default_iso_poses.json"), readTextFile(DEFAULT_POSES)));
-        fx.link.setIdentity(QStringLiteral("192.168.10.101"), robot, 0);
+        fx.link.setIdentity(QStringLiteral("192.168.10.101"), QStringLiteral("LX7-800"), 0);
         fx.link.setDhLinks(values);
         HostWindow window(&fx.link);
         window.setPage(fx.page.release());
