@@ -111,8 +111,6 @@ private slots:
         QTest::addRow("status and empty zero points")
             << json("\xEF\xBB\xBF{'status': 1, 'zero_points': [], 'dh_parameters': {}}")
             << "1||0,0||false";
-        QTest::addRow("top level array")
-            << json("[{'status': 1, 'zero_points': [1]}]") << "0|untouched|0,0|false|false";
         QTest::addRow("other container types")
             << json("{'avg_pos_error': 1.5, 'dh_parameters': [{'a': 1}], 'zero_points': {}, "
                     "'iso_results': {}}")
@@ -196,18 +194,16 @@ private slots:
             << "point1=0,0,0,0,0,0";
         QTest::addRow("none with robots and poses") << configs("{'robots': ['LR-7'], 'poses': {}}")
                                                     << "error: Robot not found in config: LR-7";
-        for (const char* none : {"null", "[]", "{}"})
-            QTest::addRow("iso_poses %s", none) << lr7(none) << "";
+        QTest::addRow("iso_poses null") << lr7("null") << "";
         QTest::addRow("iso_poses array")
             << lr7("[[0]]") << "error: Invalid JSON structure: 'iso_poses' is not an object";
         for (const char* pose : {"[1, 2, 3, 4, 5]", "[1, 2, 3, 4, 5, 6, 7]", "{'x': 1}"})
             QTest::addRow("pose %s", pose)
                 << lr7("{'point1': [0, 0, 0, 0, 0, 0], 'spare': " + QByteArray(pose) + "}")
                 << "error: Invalid point data for spare: expected 6 elements";
-        for (const char* element : {"false", "'1'"})
-            QTest::addRow("pose element %s", element)
-                << lr7("{'p': [0, 0, 0, 0, 0, " + QByteArray(element) + "]}")
-                << "error: Invalid point data for p: expected numbers";
+        QTest::addRow("pose element a string")
+            << lr7("{'p': [0, 0, 0, 0, 0, '1']}")
+            << "error: Invalid point data for p: expected numbers";
         QTest::addRow("robot name a number")
             << configs("{'robots': [7, 'LR-7'], 'iso_poses': {}}")
             << "error: Invalid robot name in config: expected a string";
@@ -236,7 +232,6 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QByteArray>("kept");
         QTest::addRow("empty file") << QByteArray() << QByteArray("{}");
-        QTest::addRow("top level array") << json("[{'a': 1}]") << QByteArray("{}");
         for (const char* bad :
              {" \t ", "42", "{'a': 'cal", "{'a': 1} x", "{'a': '\xff'}", "{'a': 1e400}"})
             QTest::addRow("no document: %s", bad) << json(bad) << QByteArray();
