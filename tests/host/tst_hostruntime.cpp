@@ -10,25 +10,9 @@
 #include <pagecontainer.h>
 #include <pluginbase.h>
 #include <pluginregister.h>
-#include <thread>
 #include <unistd.h>
 
 using tavrin::QFLog;
-
-namespace {
-
-// Runs body from inside an event loop and returns when the loop has gone idle once more.
-void insideEventLoop(const std::function<void()>& body)
-{
-    QEventLoop loop;
-    QTimer::singleShot(0, &loop, [&] {
-        body();
-        QTimer::singleShot(0, &loop, &QEventLoop::quit);
-    });
-    loop.exec();
-}
-
-} // namespace
 
 class TestHostRuntime : public QObject
 {
@@ -60,28 +44,14 @@ class TestHostRuntime : public QObject
 private slots:
     void init() { base = dir.filePath(QStringLiteral("log%1/w").arg(++run)); }
 
+    // Routing itself is exercised by every page suite; here, which link the manager follows.
     void interfaceManager()
     {
         auto& manager = tavrin::tavrinInterface();
         QSignalSpy up(&manager, &tavrin::InterfaceManager::sigNetworkConnect);
         QSignalSpy down(&manager, &tavrin::InterfaceManager::sigNetworkDisConnect);
         auto* link = new lumora::test::ScriptedLink;
-        link->setIdentity("10.0.0.5", "LX6-900", 6001);
-        link->setServiceData("key", 1);
-        link->setCommandReply("cmd", "ok");
-        link->setFullCommandResult("reboot", true);
-        const auto answers = [&] {
-            return QVariantList{manager.getXServiceData("key"),
-                                manager.execCommandXServiceData("cmd", 7),
-                                manager.rcRequestFullCommand("reboot", QJsonValue(), 4800),
-                                manager.getRobotIP(),
-                                manager.getRobotType(),
-                                manager.getRobotModelType()};
-        };
         manager.setControllerLink(link);
-        QCOMPARE(answers(), (QVariantList{1, "ok", true, "10.0.0.5", "LX6-900", 6001}));
-        QVERIFY(link->calls.at(1).argument == 7 && link->calls.at(2).number == 4800 &&
-                link->calls.at(2).params.isNull());
         emit link->connected();
         emit link->disconnected(true);
         QCOMPARE(up.count(), 1);
@@ -96,25 +66,20 @@ private slots:
         delete link;
         QCOMPARE(manager.controllerLink(), nullptr);
         const QJsonValue none(QJsonValue::Undefined);
-        QCOMPARE(answers(), (QVariantList{none, none, false, "", "", 0}));
+        QCOMPARE((QVariantList{
+                     manager.getXServiceData("key"), manager.execCommandXServiceData("cmd", 7),
+                     manager.rcRequestFullCommand("reboot", QJsonValue(), 4800),
+                     manager.getRobotIP(), manager.getRobotType(), manager.getRobotModelType()}),
+                 (QVariantList{none, none, false, "", "", 0}));
     }
 
     void registryAndPages()
     {
         tavrin::PluginRegister registry;
-        int made = 0;
-        const auto factory = [&made](QObject* parent) {
-            ++made;
-            return new tavrin::PluginBase(parent);
-        };
         registry.regist("b", nullptr);
-        registry.regist("a", factory);
-        registry.regist("b", factory);
-        QCOMPARE(registry.ids(), QStringList({"b", "a"}));
+        registry.regist("b", [](QObject* parent) { return new tavrin::PluginBase(parent); });
         QObject owner;
-        QCOMPARE(registry.create("b", &owner)->parent(), &owner);
-        QCOMPARE(made, 1);
-        QCOMPARE(registry.create("unknown", &owner), nullptr);
+        QVERIFY(registry.create("b", &owner) && !registry.create("unknown", &owner));
 
         auto* page = new QWidget;
         QCOMPARE(tavrin::CreateCenterWidget("page", page), 0);
@@ -135,12 +100,15 @@ private slots:
         QFLog(QStringLiteral("\033[35m"), "[S|tag]", QString(), base, "log")
             << "resetAll"
             << "[in]" << QStringLiteral("LX6\r\n[S|t] forged\x07") << 42;
+        // A plain file where the log folder belongs: the console still has the record.
+        QVERIFY(lumora::test::writeTextFile(base + "x/w", "x"));
+        QFLog(QString(), "[S|t]", QString(), base + "x/w/w", "log") << "unfiled";
         QFLog::setConsoleEnabled(false);
         dup2(standardError, STDERR_FILENO);
         close(standardError);
         const QByteArray record = "[S|tag] resetAll [in] LX6\\r\\n[S|t] forged\\x07 42";
         QVERIFY(console.seek(0));
-        QCOMPARE(console.readAll(), "\033[35m" + record + "\033[0m\n");
+        QCOMPARE(console.readAll(), "\033[35m" + record + "\033[0m\n[S|t] unfiled\033[0m\n");
         QCOMPARE(logged(), record + '\n');
 
         // The audit trail escapes the same field.
@@ -152,73 +120,36 @@ private slots:
                      "[外部下发] planId=p1 时间=12/06 09:00:00.000 LX6\\r\\n[S|t] forged\\x07\n"));
     }
 
-    void recordsArriveWholeAndInOrder()
+    // Records held while the loop runs are in the file once it goes idle, well beyond one buffer.
+    void recordsWrittenWhenTheLoopGoesIdle()
     {
-        // Writers with and without event loops, together well beyond one buffer.
-        const auto writer = [this](const QString& source) {
-            return [=] {
-                for (int i = 0; i < 3000; ++i)
-                    QFLog(QString(), "[S|t]", QString(), base, "log") << source << i;
-            };
-        };
-        std::map<QString, int> expected{{"main", 3000}};
-        std::vector<std::thread> plain;
-        std::vector<std::unique_ptr<QThread>> looping;
-        for (const QString t : {"0", "1"}) {
-            plain.emplace_back(writer("plain" + t));
-            looping.emplace_back(QThread::create(insideEventLoop, writer("loop" + t)));
-            looping.back()->start();
-            expected["plain" + t] = expected["loop" + t] = 3000;
-        }
-        insideEventLoop(writer(QStringLiteral("main")));
-        for (int t = 0; t < 2; ++t) {
-            plain[t].join();
-            QVERIFY(looping[t]->wait());
-        }
-        // Every writer has gone idle or ended: nothing may still be held back.
-        QCOMPARE(records(), expected);
+        QEventLoop loop;
+        QTimer::singleShot(0, &loop, [&] {
+            for (int i = 0; i < 3000; ++i)
+                QFLog(QString(), "[S|t]", QString(), base, "log") << "main" << i;
+            QTimer::singleShot(0, &loop, &QEventLoop::quit);
+        });
+        loop.exec();
+        QCOMPARE(records(), (std::map<QString, int>{{"main", 3000}}));
     }
 
     void inAFreshProcess_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addRow("exit() from inside the loop") << "exit";
-        QTest::addRow("main returns") << "return";
         // The writer's timer writes what a busy loop holds; the loop then calls exit(), and a
         // record that comes after the exit flush is written at once.
         QTest::addRow("a loop that stays busy") << "busy";
-        // Records inside a loop wait in memory for it to go idle, or for 64 KiB to gather.
-        QTest::addRow("a burst") << "burst";
     }
     void inAFreshProcess()
     {
         QFETCH(QString, mode);
         QProcess helper;
-        // A burst slowed down by a busy machine tells nothing: it is tried again.
-        for (int attempt = 0; attempt < 20 && (attempt == 0 || helper.exitCode() == 10);
-             ++attempt) {
-            base = dir.filePath(QStringLiteral("%1%2/w").arg(mode).arg(attempt));
-            helper.start(TRACEWRITER_HELPER, {base, mode, "70"});
-            QVERIFY(helper.waitForFinished(60000));
-        }
+        helper.start(TRACEWRITER_HELPER, {base, mode, "70"});
+        QVERIFY(helper.waitForFinished(60000));
         QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
         QCOMPARE(helper.exitCode(), 0);
         QCOMPARE(records(), (std::map<QString, int>{{"late", 1}, {"record", 70}}));
-    }
-
-    void unopenableFileKeepsConsoleAndObserver()
-    {
-        // A plain file where the log folder belongs.
-        QVERIFY(lumora::test::writeTextFile(base.chopped(2), "x"));
-        QStringList seen;
-        QFLog::setObserver([&seen](const QFLog::Record& r) { seen.append(r.text); });
-        for (int i = 0; i < 3; ++i) {
-            QFLog line(QString(), "[S|t]", QString(), base, "log");
-            QVERIFY(!line.file.isOpen());
-            line << "record" << i;
-        }
-        QFLog::setObserver(nullptr);
-        QCOMPARE(seen, QStringList({"record 0", "record 1", "record 2"}));
     }
 };
 

@@ -3,9 +3,11 @@
 #include "scriptedlink.h"
 
 #include <QtNetwork>
+#include <QtTest>
 
 #include <controllerserver.h>
 #include <functional>
+#include <tcpcontrollerlink.h>
 
 namespace lumora::test {
 
@@ -48,6 +50,20 @@ private:
     QObject context;
     ScriptedLink* link = nullptr;
     sim::ControllerServer* server = nullptr;
+};
+
+// A link to a peer on 127.0.0.1, with its reports recorded.
+struct Peer final
+{
+    Peer() { link.setRetryInterval(20); }
+    bool connectTo(quint16 port)
+    {
+        link.connectToController("127.0.0.1", port);
+        return QTest::qWaitFor([&] { return up.count() == 1; }, 30000);
+    }
+    tavrin::TcpControllerLink link;
+    QSignalSpy up{&link, &tavrin::ControllerLink::connected};
+    QSignalSpy down{&link, &tavrin::ControllerLink::disconnected};
 };
 
 // The stand-alone controller simulator as a child process.
