@@ -39,8 +39,6 @@ QJsonValue ScriptedLink::serviceData(const QString& key)
 QJsonValue ScriptedLink::execCommand(const QString& command, const QVariant& argument)
 {
     calls.append({QStringLiteral("execCommand"), command, argument, QJsonValue(), 0});
-    if (!queued.value(command).isEmpty())
-        return queued[command].dequeue();
     return commandAnswers.value(command, QJsonValue(QJsonValue::Undefined));
 }
 
