@@ -57,7 +57,7 @@ QString resultsFile(int entries)
 }
 
 // The run panel: start caption, whether start, save and give up are enabled and a tool runs,
-// the round labels, and the first result cell.
+// the round labels, and the first row of results.
 QString runState()
 {
     QString flags;
@@ -67,7 +67,7 @@ QString runState()
         flags += process->state() == QProcess::NotRunning ? "" : "r";
     return QStringList{text(runPanel(), "startISO"), flags,
                        text(runPanel(), "label") + text(runPanel(), "label_2"),
-                       cellText(grid(runPanel(), "gridLayout"), 1, 1)}
+                       gridRow(grid(runPanel(), "gridLayout"), 1, 4).trimmed()}
         .join('|');
 }
 
@@ -324,7 +324,8 @@ private slots:
         const QString round = "采集进度：03 / 10", taskDone = "完成: ISO 校准任务已成功完成。";
         const QString question = "|提示: 是否放弃iso结果？",
                       done = taskDone + "|完成: PDF 报告已成功生成。";
-        const QString reported = "启动ISO|011|" + round + "|1.123400";
+        const QString reported = "启动ISO|011|" + round + "|1.123400 0.500000 1.000000 0.000000";
+        const QString report = "cat > \"$2/optimized_dh.json\" <<'EOF'\n%1\nEOF";
         const QString stopped = "启动ISO|100|采集进度：02 / 10|",
                       failed = "|错误: ISO启动失败：*|错误: ISO 任务失败，退出码：*";
         row("full cycle", {"", "", "s.w.s.w.rw.",
@@ -337,6 +338,10 @@ private slots:
                                          "sw.", "生成报告|100|采集进度：12 / 20|", taskDone});
         row("round without line feed",
             {"task", "printf '[ROUND] 5/6'", "sw.", "生成报告|100|采集进度：5 / 6|", taskDone});
+        // The figures in fixed notation, five rows at most; cells are replaced, not piled up.
+        row("seven results", {"report", report.arg(resultsFile(7)), "swsw.", reported, done});
+        row("results not JSON", {"report", report.arg("{\"iso_results\": ["), "swsw.",
+                                 "启动ISO|011|" + round + "|", done});
         row("save fails", {"copy", "exit 2", "swswrw.", "启动ISO|011|" + round + "|",
                            done + "|错误: 报告保存失败，退出码：2"});
         row("give up cancelled", {"", "", "swswcw.", reported, done + question});
@@ -366,35 +371,10 @@ private slots:
         tools(fx, row.tool, row.body);
         QCOMPARE(drive(fx, row.steps), row.states);
         QCOMPARE(fx.boxes(row.boxes), row.boxes);
+        QCOMPARE(grid(runPanel(), "gridLayout")->count(), 5 + 5 + 20);
         for (const QString& line :
              QString(readTextFile(fx.path("args"))).split('\n', Qt::SkipEmptyParts))
             QCOMPARE(line, "--path " + fx.dir.path());
-    }
-
-    void results_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("rows");
-        QTest::addRow("two entries") << resultsFile(2) << 2;
-        QTest::addRow("seven entries") << resultsFile(7) << 5;
-        QTest::addRow("not JSON") << "{\"iso_results\": [" << 0;
-    }
-
-    // The figures of the report, one test point a row, in fixed notation.
-    void results()
-    {
-        QFETCH(QString, file);
-        QFETCH(int, rows);
-        WidgetFixture fx;
-        tools(fx, "report", "cat > \"$2/optimized_dh.json\" <<'EOF'\n" + file + "\nEOF");
-        QCOMPARE(drive(fx, "swsw."),
-                 "启动ISO|011|采集进度：03 / 10|" + QString(rows ? "1.123400" : ""));
-        for (int row = 1; row <= 5; ++row)
-            QCOMPARE(gridRow(grid(runPanel(), "gridLayout"), row, 4),
-                     row > rows ? "   "
-                                : QString("%1.123400 0.500000 %1.000000 0.000000").arg(row));
-        // Cells are replaced, not piled up: header, names and twenty figures.
-        QCOMPARE(grid(runPanel(), "gridLayout")->count(), 5 + 5 + 20);
     }
 
     void groupEnds_data()

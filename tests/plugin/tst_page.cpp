@@ -4,7 +4,6 @@
 #include "testmain.h"
 #include "widgetfixture.h"
 
-#include <QBoxLayout>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -59,21 +58,6 @@ private slots:
         QCOMPARE(page->metaObject()->className(), "centerWidget");
         QCOMPARE(common::calibrationDir,
                  QStringLiteral("D:/HMI/Armdesk_5.194.12.0570/Calibration"));
-    }
-
-    // The setup panel takes three quarters of the left column, the runner one; the halves of
-    // both tabs are equal.
-    void layout()
-    {
-        WidgetFixture fx;
-        QStringList layouts;
-        for (const char* name : {"verticalLayout", "tab1_main_layout", "tab2_main_layout"})
-            for (QBoxLayout* layout : fx.page->findChildren<QBoxLayout*>(name))
-                if (layout->parentWidget()->objectName().startsWith("tab"))
-                    layouts << QString("%1:%2").arg(layout->stretch(0)).arg(layout->stretch(1)) +
-                                   layout->itemAt(1)->widget()->objectName();
-        QCOMPARE(layouts.join(' '),
-                 QStringLiteral("3:1calibrationWidget 1:1tab1Frame 1:1tab2RightFrame"));
     }
 };
 
