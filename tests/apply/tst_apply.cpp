@@ -78,16 +78,21 @@ struct Apply : WidgetFixture
     }
 };
 
-struct Refusal
+// One press: the DH values it sends (0: none), its boxes; for a refused press the sizes of the
+// original, optimised and zero-point vectors and an index into them, one after another, that
+// holds a non-finite value (-1: none), and its checks.
+struct Press
 {
-    int axes, original, optimized, zeros;
-    int nonFinite; // index into the original, optimised and zero-point values, one after another
-    QString checks;
+    QString button;
+    int axes, count;
+    QString boxes;
+    QVector<int> sizes = {};
+    QString checks = {};
 };
 
 } // namespace
 
-Q_DECLARE_METATYPE(Refusal)
+Q_DECLARE_METATYPE(Press)
 
 class TestApply : public QObject
 {
@@ -133,93 +138,8 @@ private slots:
 
     void press_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("axes");
-        QTest::addColumn<int>("count"); // DH values sent
-        QTest::addColumn<QString>("boxes");
-        QTest::addRow("give up") << "giveUpBtn" << 6 << 0 << "";
-        QTest::addRow("five axes") << "confirmBtn" << 5 << 20 << "";
-        QTest::addRow("seven axes take the trailing link") << "confirmBtn" << 7 << 32 << "";
-        QTest::addRow("eight axes") << "confirmBtn" << 8 << 32 << "";
-        QTest::addRow("zero write fails")
-            << "confirmBtn" << 6 << 24 << "错误: 零点写入控制器失败！";
-    }
-
-    // Giving up or applying resets the runner first and the setup panel second, then the
-    // result; a failed apply changes nothing. Alpha, a and d go out from the optimisation,
-    // theta the controller's own, zero points as read; the trace receives the audit lines.
-    void press()
-    {
-        QFETCH(QString, button);
-        QFETCH(int, axes);
-        QFETCH(int, count);
-        QFETCH(QString, boxes);
-        Apply fx(axes, true);
-        TraceCapture trace;
-        const bool reset = boxes.isEmpty();
-        fx.link.setCommandReply(zeroCommand, reset);
-        const QVector<double> original = common::originalDHParamsVec,
-                              optimized = common::optimizedDHParamsVec;
-        dhparameterWidget* panel = dhparameterWidget::instance();
-        panel->writeDHResLabls(false);
-        panel->updateErrorLabels("0.1000", "0.2000");
-        fx.find<QLabel>("calibrationLabel")->setText("请检查右侧数据并应用参数");
-        fx.button("runCalibrationBtn")->setEnabled(false);
-        fx.find<QLineEdit>("snLineEdit")->setText("SN-3");
-        QString seen;
-        const auto look = [&] {
-            seen = QStringList{fx.text("calibrationLabel"), fx.text("snLineEdit"),
-                               QString::number(common::originalDHParamsVec.size())}
-                       .join('|');
-        };
-        connect(panel, &dhparameterWidget::giveupBtnSignals, this, look);
-        connect(panel, &dhparameterWidget::confirmBtnSingals, this, look);
-        presses += count > 0;
-
-        fx.button(qPrintable(button))->click();
-
-        QCOMPARE(fx.boxes(), boxes);
-        QCOMPARE(seen, reset ? "||" + QString::number(original.size()) : "");
-        QCOMPARE(common::originalDHParamsVec.size() + common::optimizedDHParamsVec.size(),
-                 reset ? 0 : original.size() + optimized.size());
-        QCOMPARE(int(common::zeroPointsVec.size()), axes);
-        QCOMPARE(fx.text("averagePosErrorText") + fx.text("averagePoseErrorText"),
-                 reset ? "" : "0.10000.2000");
-        QCOMPARE(shown(2, 5) + shown(axes + 1, 8), reset ? "" : "-325.75");
-        QCOMPARE(shown(2, 1), QStringLiteral("-20"));
-        QCOMPARE(fx.text("calibrationLabel").isEmpty(), reset);
-        QCOMPARE(fx.button("runCalibrationBtn")->isEnabled(), reset);
-        QCOMPARE(fx.link.calls.isEmpty(), !count);
-        if (!count)
-            return;
-        const QJsonArray dh =
-            fx.link.calls.value(0).argument.toJsonObject()["DH_params_all"].toArray();
-        QCOMPARE(dh.size(), count);
-        for (int k = 0; k < count; ++k)
-            QCOMPARE(dh[k].toDouble(), k % 4 == 3 || k >= 4 * axes ? original[k] : optimized[k]);
-        const QJsonArray zero =
-            fx.link.calls.value(1).argument.toJsonObject()["joint_angle_A"].toArray();
-        QCOMPARE(zero.size(), axes);
-        QCOMPARE(zero.last().toDouble(), 0.015625 * axes);
-        QStringList calls;
-        for (const LinkCall& call : fx.link.calls)
-            calls << call.name + " " + QString::number(call.number) + " " +
-                         jsonValueToText(call.params);
-        QCOMPARE(calls.join('|'), dhCommand + " 0 null|" + zeroCommand + " 0 null" +
-                                      (reset ? "|system.controller.reboot 4800 null" : ""));
-        QCOMPARE(fx.lines().size(), reset ? 13 : 11);
-        QCOMPARE(logLines("error").isEmpty(), reset);
-        if (reset)
-            QCOMPARE(fx.lines().last(),
-                     QStringLiteral("[输出] 结果=成功 DH参数=写入成功 "
-                                    "零点=写入成功 重启=成功 耗时=*ms 去向=控制器"));
-        const QString id = QString(" planId=p%1 ").arg(presses, 6, 10, QChar('0'));
-        QCOMPARE(trace.lines().filter(id), logLines("audit-dev").filter(id));
-    }
-
-    void refusal_data()
-    {
-        QTest::addColumn<Refusal>("row");
+        QTest::addColumn<Press>("row");
+        const auto row = [](const char* name, const Press& r) { QTest::addRow("%s", name) << r; };
         const QString finite =
             "[前置检查] 层=优化DH参数数量 结果=通过 期望=24 实际=24|"
             "[前置检查] 层=零点数量 结果=通过 期望=6 实际=6|"
@@ -237,57 +157,124 @@ private slots:
                    "|[被拒绝] 拒绝层=零点数量 原因=零点数量与轴数不符 "
                    "业务影响=未下发DH参数、零点和重启 建议=重新运行标定";
         };
-        QTest::addRow("no calibration yet")
-            << Refusal{6, 28, 0, 6, -1, count + "期望=24 实际=0" + refused};
-        QTest::addRow("after give-up")
-            << Refusal{6, 0, 0, 6, -1, count + "期望=-4 实际=0" + refused};
-        QTest::addRow("optimised too long")
-            << Refusal{6, 28, 28, 6, -1, count + "期望=24 实际=28" + refused};
-        QTest::addRow("five zero points for six axes") << Refusal{6, 28, 24, 5, -1, zeros(5)};
-        QTest::addRow("seven zero points for six axes") << Refusal{6, 28, 24, 7, -1, zeros(7)};
-        QTest::addRow("trailing controller link") << Refusal{6, 28, 24, 6, 27, finite};
-        QTest::addRow("last optimised value") << Refusal{6, 28, 24, 6, 28 + 23, finite};
-        QTest::addRow("last zero point") << Refusal{6, 28, 24, 6, 28 + 24 + 5, finite};
+        const QString confirm = "confirmBtn",
+                      noResult = "错误: 未找到优化后的DH参数，请先运行标定！",
+                      badZeros = "错误: 零点数量与轴数不符，未应用参数！",
+                      badValue = "错误: DH参数或零点包含无效数值，未应用参数！";
+        row("give up", {"giveUpBtn", 6, 0, ""});
+        row("five axes", {confirm, 5, 20, ""});
+        row("seven axes take the trailing link", {confirm, 7, 32, ""});
+        row("eight axes", {confirm, 8, 32, ""});
+        row("zero write fails", {confirm, 6, 24, "错误: 零点写入控制器失败！"});
+        row("no calibration yet",
+            {confirm, 6, 0, noResult, {28, 0, 6, -1}, count + "期望=24 实际=0" + refused});
+        row("after give-up",
+            {confirm, 6, 0, noResult, {0, 0, 6, -1}, count + "期望=-4 实际=0" + refused});
+        row("optimised too long",
+            {confirm, 6, 0, noResult, {28, 28, 6, -1}, count + "期望=24 实际=28" + refused});
+        row("five zero points for six axes", {confirm, 6, 0, badZeros, {28, 24, 5, -1}, zeros(5)});
+        row("seven zero points for six axes", {confirm, 6, 0, badZeros, {28, 24, 7, -1}, zeros(7)});
+        row("trailing controller link", {confirm, 6, 0, badValue, {28, 24, 6, 27}, finite});
+        row("last optimised value", {confirm, 6, 0, badValue, {28, 24, 6, 28 + 23}, finite});
+        row("last zero point", {confirm, 6, 0, badValue, {28, 24, 6, 28 + 24 + 5}, finite});
     }
 
-    // A refused press writes its checks and refusal, shows why and sends nothing.
-    void refusal()
+    // Giving up or applying resets the runner first and the setup panel second, then the
+    // result; a failed or refused apply changes nothing, a refused one sends nothing either.
+    // Alpha, a and d go out from the optimisation, theta the controller's own, zero points as
+    // read; the trace receives the audit lines.
+    void press()
     {
-        QFETCH(Refusal, row);
-        Apply fx(row.axes);
-        common::originalDHParamsVec.resize(row.original);
-        common::optimizedDHParamsVec.resize(row.optimized);
-        common::zeroPointsVec.resize(size_t(row.zeros));
-        const double bad = row.nonFinite > 50 ? std::nan("") : INFINITY;
-        const int zero = row.nonFinite - row.original - row.optimized;
-        if (zero >= 0)
-            common::zeroPointsVec[size_t(zero)] = bad;
-        else if (row.nonFinite >= row.original)
-            common::optimizedDHParamsVec[row.nonFinite - row.original] = bad;
-        else if (row.nonFinite >= 0)
-            common::originalDHParamsVec[row.nonFinite] = bad;
+        QFETCH(Press, row);
+        const int axes = row.axes;
+        Apply fx(axes, true);
+        TraceCapture trace;
+        const bool reset = row.boxes.isEmpty();
+        fx.link.setCommandReply(zeroCommand, reset);
+        dhparameterWidget* panel = dhparameterWidget::instance();
+        panel->writeDHResLabls(false);
+        panel->updateErrorLabels("0.1000", "0.2000");
+        fx.find<QLabel>("calibrationLabel")->setText("请检查右侧数据并应用参数");
+        fx.button("runCalibrationBtn")->setEnabled(false);
+        fx.find<QLineEdit>("snLineEdit")->setText("SN-3");
+        if (!row.sizes.isEmpty()) {
+            common::originalDHParamsVec.resize(row.sizes[0]);
+            common::optimizedDHParamsVec.resize(row.sizes[1]);
+            common::zeroPointsVec.resize(size_t(row.sizes[2]));
+            const double bad = row.sizes[3] > 50 ? std::nan("") : INFINITY;
+            const int zero = row.sizes[3] - row.sizes[0] - row.sizes[1];
+            if (zero >= 0)
+                common::zeroPointsVec[size_t(zero)] = bad;
+            else if (row.sizes[3] >= row.sizes[0])
+                common::optimizedDHParamsVec[row.sizes[3] - row.sizes[0]] = bad;
+            else if (row.sizes[3] >= 0)
+                common::originalDHParamsVec[row.sizes[3]] = bad;
+        }
+        const QVector<double> original = common::originalDHParamsVec,
+                              optimized = common::optimizedDHParamsVec;
+        const size_t zeros = common::zeroPointsVec.size();
+        QString seen;
+        const auto look = [&] {
+            seen = QStringList{fx.text("calibrationLabel"), fx.text("snLineEdit"),
+                               QString::number(common::originalDHParamsVec.size())}
+                       .join('|');
+        };
+        connect(panel, &dhparameterWidget::giveupBtnSignals, this, look);
+        connect(panel, &dhparameterWidget::confirmBtnSingals, this, look);
+        presses += row.button == "confirmBtn";
 
-        QVERIFY(!fx.press());
+        fx.button(qPrintable(row.button))->click();
 
-        QCOMPARE(
-            fx.lines().join('|'),
-            QStringLiteral(
-                "[输入到达] 调用=应用参数 轴数=%1 原始DH参数数量=%2 优化DH参数数量=%3 零点数量=%4|")
-                    .arg(row.axes)
-                    .arg(row.original)
-                    .arg(row.optimized)
-                    .arg(row.zeros) +
-                row.checks);
-        QCOMPARE(fx.lines("error"), QStringList{row.checks.section('|', -1)});
-        const QString layer = row.checks.section("拒绝层=", 1).section(' ', 0, 0);
-        const QMap<QString, QString> boxes{
-            {"优化DH参数数量", "未找到优化后的DH参数，请先运行标定！"},
-            {"零点数量", "零点数量与轴数不符，未应用参数！"},
-            {"数值有效性", "DH参数或零点包含无效数值，未应用参数！"}};
-        QCOMPARE(fx.boxes(), "错误: " + boxes.value(layer));
-        QCOMPARE(fx.answerer.last().icon,
-                 layer == "数值有效性" ? QMessageBox::Critical : QMessageBox::Warning);
-        QVERIFY(fx.link.calls.isEmpty());
+        QCOMPARE(fx.boxes(), row.boxes);
+        QCOMPARE(seen, reset ? "||" + QString::number(original.size()) : "");
+        QCOMPARE(common::originalDHParamsVec.size() + common::optimizedDHParamsVec.size(),
+                 reset ? 0 : original.size() + optimized.size());
+        QCOMPARE(common::zeroPointsVec.size(), zeros);
+        QCOMPARE(fx.text("averagePosErrorText") + fx.text("averagePoseErrorText"),
+                 reset ? "" : "0.10000.2000");
+        QCOMPARE(shown(2, 5) + shown(axes + 1, 8), reset ? "" : "-325.75");
+        QCOMPARE(shown(2, 1), QStringLiteral("-20"));
+        QCOMPARE(fx.text("calibrationLabel").isEmpty(), reset);
+        QCOMPARE(fx.button("runCalibrationBtn")->isEnabled(), reset);
+        QCOMPARE(fx.link.calls.isEmpty(), !row.count);
+        const QString id = QString(" planId=p%1 ").arg(presses, 6, 10, QChar('0'));
+        QCOMPARE(trace.lines().filter(id), logLines("audit-dev").filter(id));
+        if (!row.checks.isEmpty()) {
+            QCOMPARE(fx.lines().join('|'),
+                     QString("[输入到达] 调用=应用参数 轴数=6 原始DH参数数量=%1 优化DH参数数量=%2 "
+                             "零点数量=%3|")
+                             .arg(row.sizes[0])
+                             .arg(row.sizes[1])
+                             .arg(row.sizes[2]) +
+                         row.checks);
+            QCOMPARE(fx.lines("error"), QStringList{row.checks.section('|', -1)});
+            QCOMPARE(fx.answerer.last().icon, row.checks.contains("拒绝层=数值有效性")
+                                                  ? QMessageBox::Critical
+                                                  : QMessageBox::Warning);
+        }
+        if (!row.count)
+            return;
+        const QJsonArray dh =
+            fx.link.calls.value(0).argument.toJsonObject()["DH_params_all"].toArray();
+        QCOMPARE(dh.size(), row.count);
+        for (int k = 0; k < row.count; ++k)
+            QCOMPARE(dh[k].toDouble(), k % 4 == 3 || k >= 4 * axes ? original[k] : optimized[k]);
+        const QJsonArray zero =
+            fx.link.calls.value(1).argument.toJsonObject()["joint_angle_A"].toArray();
+        QCOMPARE(zero.size(), axes);
+        QCOMPARE(zero.last().toDouble(), 0.015625 * axes);
+        QStringList calls;
+        for (const LinkCall& call : fx.link.calls)
+            calls << call.name + " " + QString::number(call.number) + " " +
+                         jsonValueToText(call.params);
+        QCOMPARE(calls.join('|'), dhCommand + " 0 null|" + zeroCommand + " 0 null" +
+                                      (reset ? "|system.controller.reboot 4800 null" : ""));
+        QCOMPARE(fx.lines().size(), reset ? 13 : 11);
+        QCOMPARE(logLines("error").isEmpty(), reset);
+        if (reset)
+            QCOMPARE(fx.lines().last(),
+                     QStringLiteral("[输出] 结果=成功 DH参数=写入成功 "
+                                    "零点=写入成功 重启=成功 耗时=*ms 去向=控制器"));
     }
 
     void replyText_data()
