@@ -9,8 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
-#include <QSignalSpy>
 
 #include <sys/stat.h>
 
@@ -193,50 +191,6 @@ private slots:
         QCOMPARE(common::isoPoses, QVector<QVector<double>>{{3}});
     }
 
-    void modes_data()
-    {
-        // D: default box, C: custom box, X: clear button; then the mode, custom fields enabled
-        // and filled, and the poses: copied from the defaults, kept or cleared.
-        QTest::addColumn<QString>("clicks");
-        QTest::addRow("default while checked") << "D|custom 30/30 copied";
-        QTest::addRow("custom") << "C|custom 30/30 kept";
-        QTest::addRow("custom twice") << "CC|default 0/30 kept";
-        QTest::addRow("clear, then custom") << "CXC|custom 30/0 cleared";
-    }
-
-    void modes()
-    {
-        QFETCH(QString, clicks);
-        WidgetFixture fx;
-        common::defaultIsoPoses = {{1, 2, 3, 4, 5, 6}};
-        common::isoPoses = {{1, 2}};
-        fillCustomEdits();
-        runPanel()->startBtnEnable();
-        QSignalSpy changed(setupPanel(), &setupisowidget::isChanged);
-        auto* clear = cellWidget(grid(setupPanel(), "customizeLayout"), 0, 5);
-        for (QChar click : clicks.section('|', 0, 0))
-            qobject_cast<QAbstractButton*>(
-                click == 'X' ? clear : modeBox(click == 'D' ? "defaultLayout" : "customizeLayout"))
-                ->click();
-        int enabled = 0, filled = 0;
-        for (int k = 0; k < 30; ++k) {
-            enabled += customEdit(k)->isEnabled();
-            filled += !customEdit(k)->text().isEmpty();
-        }
-        const bool byDefault = modeBox("defaultLayout")->isChecked();
-        QCOMPARE(byDefault, !modeBox("customizeLayout")->isChecked());
-        const QString poses = common::isoPoses == common::defaultIsoPoses ? "copied"
-                              : common::isoPoses.isEmpty()                ? "cleared"
-                                                                          : "kept";
-        QCOMPARE(
-            QString("%1 %2/%3 ").arg(byDefault ? "default" : "custom").arg(enabled).arg(filled) +
-                poses,
-            clicks.section('|', 1));
-        // The clear button does not count as a change.
-        QCOMPARE(changed.count(), clicks.section('|', 0, 0).count(QRegularExpression("[CD]")));
-        QVERIFY(!fx.button("startISO")->isEnabled());
-    }
-
     void save_data()
     {
         QTest::addColumn<Save>("row");
@@ -302,8 +256,6 @@ private slots:
         if (!saved) {
             if (QFileInfo(path).isFile())
                 QCOMPARE(readTextFile(path), row.job.toUtf8());
-            QCOMPARE(common::isoPoses.size(),
-                     field.size() == 3 && field[2].isEmpty() ? field[0].toInt() - 1 : 5);
             return;
         }
         const QJsonObject top = QJsonDocument::fromJson(readTextFile(path)).object();
@@ -347,12 +299,8 @@ private slots:
         row("give up cancelled", {"", "", "swswcw.", reported, done + question});
         row("given up", {"", "", "swswgw.", "启动ISO|001|" + round + "|",
                          done + question + "|完成: 结果已删除"});
-        row("remover fails", {"remove", "exit 4", "swswgw.", "启动ISO|011|" + round + "|",
-                              done + question + "|错误: 结果删除失败，退出码：4"});
         row("task missing", {"task", "missing", "sw.", "启动ISO|100||",
                              "错误: runIsoTask.exe 不存在，请检查路径！"});
-        row("report missing", {"report", "missing", "swsw.", "启动ISO|100|" + round + "|",
-                               taskDone + "|错误: iso_pdf_generate.exe 不存在，请检查路径！"});
         row("task cannot start", {"task", "noexec", "sw.", "启动ISO|100||",
                                   "错误: ISO启动失败：*|错误: runIsoTask.exe 启动超时！"});
         row("one tool at a time", {"task", "printf '[ROUND] 02/10\\n'\nexec sleep 30", "sWS.s.w.",
