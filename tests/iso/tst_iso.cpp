@@ -36,7 +36,7 @@ QString gridRow(QGridLayout* grid, int row, int last)
 {
     QStringList cells;
     for (int column = 1; column <= last; ++column)
-        cells << cellText(grid, row, column);
+        cells << textOf(cellWidget(grid, row, column));
     return cells.join(' ');
 }
 void fillCustomEdits()

@@ -1,6 +1,4 @@
-#include "calibrationwidget.h"
 #include "lumoracalibration.h"
-#include "setupwidget.h"
 #include "testmain.h"
 #include "widgetfixture.h"
 
@@ -20,16 +18,10 @@ class TestPage : public QObject
 private slots:
     void start_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QJsonValue>("data");
-        QTest::addColumn<QJsonValue>("links");
-        QTest::addColumn<int>("axes"); // -1: not read
-        const QJsonArray seven{
-            QJsonArray{0.5, 1, 2, 3}, 9, QJsonArray{1, "s"}, QJsonArray(), 5, 6, 7};
-        QTest::addRow("links read")
-            << "factory·get_dh_params_support" << QJsonValue(false) << QJsonValue(seven) << 1;
-        QTest::addRow("full stop in the key")
-            << "factory.get_dh_params_support" << QJsonValue(true) << QJsonValue(seven) << -1;
+        QTest::addColumn<QString>("key"); // of the probe, which answers false
+        QTest::addColumn<bool>("read");
+        QTest::addRow("links read") << "factory·get_dh_params_support" << true;
+        QTest::addRow("full stop in the key") << "factory.get_dh_params_support" << false;
     }
 
     // Created by the host under its id, init() reads the controller's links (appending the
@@ -37,13 +29,13 @@ private slots:
     void start()
     {
         QFETCH(QString, key);
-        QFETCH(QJsonValue, data);
-        QFETCH(QJsonValue, links);
-        QFETCH(int, axes);
+        QFETCH(bool, read);
         ScriptedLink link;
         tavrin::tavrinInterface().setControllerLink(&link);
-        link.setServiceData(key, QJsonObject{{"data", data}});
-        link.setServiceData("factory.set_DH_params_link", links);
+        link.setServiceData(key, QJsonObject{{"data", false}});
+        link.setServiceData(
+            "factory.set_DH_params_link",
+            QJsonArray{QJsonArray{0.5, 1, 2, 3}, 9, QJsonArray{1, "s"}, QJsonArray(), 5, 6, 7});
         common::originalDHParamsVec = {9};
         common::axisNum = -1;
         QObject host;
@@ -52,9 +44,9 @@ private slots:
         plugin->init();
         std::unique_ptr<QWidget> page(tavrin::centerWidget("lumoracalibration"));
         tavrin::tavrinInterface().setControllerLink(nullptr);
-        const QVector<double> read{9, 0.5, 1, 2, 3, 1, 0};
-        QCOMPARE(common::originalDHParamsVec, axes < 0 ? read.mid(0, 1) : read);
-        QCOMPARE(common::axisNum, axes);
+        const QVector<double> links{9, 0.5, 1, 2, 3, 1, 0};
+        QCOMPARE(common::originalDHParamsVec, read ? links : links.mid(0, 1));
+        QCOMPARE(common::axisNum, read ? 1 : -1);
         QCOMPARE(page->metaObject()->className(), "centerWidget");
         QCOMPARE(common::calibrationDir,
                  QStringLiteral("D:/HMI/Armdesk_5.194.12.0570/Calibration"));

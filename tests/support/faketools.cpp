@@ -23,9 +23,7 @@ QByteArray readTextFile(const QString& path)
 bool writeFakeTool(const QString& path, const QString& body)
 {
     return writeTextFile(path, "#!/bin/sh\n" + body.toUtf8() + "\n") &&
-           QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                           QFileDevice::ExeGroup);
+           QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
 }
 
 QString calibrationToolPath(const QString& root)

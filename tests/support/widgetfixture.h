@@ -51,10 +51,6 @@ public:
 };
 
 QWidget* cellWidget(QGridLayout* grid, int row, int column);
-inline QString cellText(QGridLayout* grid, int row, int column)
-{
-    return textOf(cellWidget(grid, row, column));
-}
 // Lets posted events and deferred deletions run.
 void settle();
 // Caps the size of files this process writes until the result is released, so that a write
