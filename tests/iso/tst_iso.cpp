@@ -286,8 +286,6 @@ private slots:
                            done + "|完成: PDF 报告已保存成功。"});
         row("round, blanks around", {"task", "printf 'x [ROUND]  4 /  9 y\\r\\n'", "sw.",
                                      "生成报告|100|采集进度：4 / 9|", taskDone});
-        row("round split across reads", {"task", "printf '[ROUND] 1'\nsleep 0.3\nprintf '2/20\\n'",
-                                         "sw.", "生成报告|100|采集进度：12 / 20|", taskDone});
         row("round without line feed",
             {"task", "printf '[ROUND] 5/6'", "sw.", "生成报告|100|采集进度：5 / 6|", taskDone});
         // The figures in fixed notation, five rows at most; cells are replaced, not piled up.
