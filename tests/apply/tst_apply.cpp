@@ -293,11 +293,8 @@ private slots:
     void auditLine_data()
     {
         QTest::addColumn<QString>("line"); // tag, message; "!" when it belongs in the error file
-        QTest::addRow("refused") << "被拒绝|原因=x!";
         QTest::addRow("failure verdict") << "外部下发|实际=失败 响应=null!";
-        QTest::addRow("success verdict") << "外部下发|实际=成功 响应=true";
         QTest::addRow("failure word first") << "输入到达|失败!";
-        QTest::addRow("refused check") << "前置检查|结果=拒绝";
         QTest::addRow("percent signs") << "%1|参数=%2 %L3 100%";
     }
 
