@@ -62,22 +62,17 @@ QString locked(const QJsonObject& job)
     return out.join(' ');
 }
 
-// Joint n: alpha 10n, a n + 0.5, d 100n, theta_offset -n; one zero point per joint listed.
+// Joint n: alpha 10n, a n + 0.5, d 100n, theta_offset -n; six zero points.
 QString resultFile(const QString& joints)
 {
     QStringList table;
-    QStringList zeros{"0.01", "0.03"};
     for (const QString& n : joints.split(' '))
         table << QString(R"("joint_%1": {"alpha": %2, "a": %3, "d": %4, "theta_offset": %5})")
-                     .arg(n)
-                     .arg(10 * n.toInt())
-                     .arg(n.toInt() + 0.5)
-                     .arg(100 * n.toInt())
-                     .arg(-n.toInt());
-    while (zeros.size() < table.size())
-        zeros << "0";
-    return R"({"status": 1, "avg_pos_error": 0.5, "avg_att_error": 1.23456, "zero_points": [)" +
-           zeros.join(',') + R"(], "dh_parameters": {)" + table.join(',') + "}}";
+                     .arg(n, QString::number(10 * n.toInt()), QString::number(n.toInt() + 0.5),
+                          QString::number(100 * n.toInt()), QString::number(-n.toInt()));
+    return R"({"status": 1, "avg_pos_error": 0.5, "avg_att_error": 1.23456, "zero_points": )"
+           R"([0.01, 0.03, 0, 0, 0, 0], "dh_parameters": {)" +
+           table.join(',') + "}}";
 }
 
 struct Table

@@ -101,11 +101,9 @@ std::shared_ptr<const std::atomic<bool>> rescuePipe(const QString& path)
     auto rescued = std::make_shared<std::atomic<bool>>(false);
     auto done = std::make_shared<std::atomic<bool>>(false);
     auto writer = std::make_shared<std::thread>([rescued, done, file = QFile::encodeName(path)] {
-        while (!*done) {
-            const int fd = ::open(file.constData(), O_WRONLY | O_NONBLOCK);
-            *rescued = *rescued || (fd >= 0 && ::close(fd) == 0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        for (int fd; !*done; std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+            if ((fd = ::open(file.constData(), O_WRONLY | O_NONBLOCK)) >= 0 && ::close(fd) == 0)
+                *rescued = true;
     });
     return {rescued.get(), [rescued, done, writer](auto*) {
                 *done = true;
