@@ -182,8 +182,7 @@ private slots:
     void press()
     {
         QFETCH(Press, row);
-        const int axes = row.axes;
-        Apply fx(axes, true);
+        Apply fx(row.axes, true);
         TraceCapture trace;
         const bool reset = row.boxes.isEmpty();
         fx.link.setCommandReply(zeroCommand, reset);
@@ -228,7 +227,7 @@ private slots:
         QCOMPARE(common::zeroPointsVec.size(), zeros);
         QCOMPARE(fx.text("averagePosErrorText") + fx.text("averagePoseErrorText"),
                  reset ? "" : "0.10000.2000");
-        QCOMPARE(shown(2, 5) + shown(axes + 1, 8), reset ? "" : "-325.75");
+        QCOMPARE(shown(2, 5) + shown(row.axes + 1, 8), reset ? "" : "-325.75");
         QCOMPARE(shown(2, 1), QStringLiteral("-20"));
         QCOMPARE(fx.text("calibrationLabel").isEmpty(), reset);
         QCOMPARE(fx.button("runCalibrationBtn")->isEnabled(), reset);
@@ -254,11 +253,12 @@ private slots:
             fx.link.calls.value(0).argument.toJsonObject()["DH_params_all"].toArray();
         QCOMPARE(dh.size(), row.count);
         for (int k = 0; k < row.count; ++k)
-            QCOMPARE(dh[k].toDouble(), k % 4 == 3 || k >= 4 * axes ? original[k] : optimized[k]);
+            QCOMPARE(dh[k].toDouble(),
+                     k % 4 == 3 || k >= 4 * row.axes ? original[k] : optimized[k]);
         const QJsonArray zero =
             fx.link.calls.value(1).argument.toJsonObject()["joint_angle_A"].toArray();
-        QCOMPARE(zero.size(), axes);
-        QCOMPARE(zero.last().toDouble(), 0.015625 * axes);
+        QCOMPARE(zero.size(), row.axes);
+        QCOMPARE(zero.last().toDouble(), 0.015625 * row.axes);
         QStringList calls;
         for (const LinkCall& call : fx.link.calls)
             calls << call.name + " " + QString::number(call.number) + " " +

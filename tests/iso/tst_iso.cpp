@@ -172,9 +172,8 @@ private slots:
         QCOMPARE(common::defaultIsoPoses[0][1], -1.2345678e-5);
         common::isoPoses = {{3}};
         QVERIFY(QFile::remove(path) && ::mkfifo(QFile::encodeName(path), 0600) == 0);
-        auto rescue = rescuePipe(path);
+        // A reader that opened the pipe would hang here until the suite's time-out.
         fx.connectRobot(28);
-        QVERIFY(!*rescue);
         QCOMPARE(gridRow(defaults, 1, 6) + "/" + gridRow(defaults, 3, 6), shown);
         QCOMPARE(defaults->count(), 2 + 5 + 30);
         QCOMPARE(common::defaultIsoPoses.size(), 5);

@@ -195,7 +195,8 @@ private slots:
              waiting});
         row("result file beyond 16 MiB",
             {padded.arg(17000000), "", noResult, "读取结果失败", waiting});
-        // The tool leaves a pipe, so the page cannot take it for an earlier run's file.
+        // The tool leaves a pipe, so the page cannot take it for an earlier run's file; a reader
+        // that opened it would hang the suite until its time-out.
         row("result file a pipe",
             {"mkfifo optimized_dh.json", "", noResult, "读取结果失败", waiting});
         row("result of an earlier run",
@@ -240,8 +241,6 @@ private slots:
                                              : row.body));
         run(row.body == "unticked" ? "all; all" : "");
         QVERIFY(row.result.isEmpty() || writeTextFile(fx.path(row.file), row.result.toUtf8()));
-        auto pipe =
-            row.body.startsWith("mkfifo") ? rescuePipe(fx.path("optimized_dh.json")) : nullptr;
         common::optimizedDHParamsVec = {99};
         common::zeroPointsVec = {9};
         fx.button("runCalibrationBtn")->click();
@@ -254,8 +253,6 @@ private slots:
             fx.button("runCalibrationBtn")->click();
         }
         QTRY_COMPARE_WITH_TIMEOUT(fx.text("calibrationLabel"), row.state, 30000);
-        QVERIFY(!pipe || !*pipe);
-        pipe.reset();
         const bool calibrated = row.joints != "-";
         QCOMPARE(fx.boxes(row.boxes), row.boxes);
         QCOMPARE(fx.text("connectionLabel") + fx.text("runCalibrationBtn"),

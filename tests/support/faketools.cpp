@@ -26,19 +26,4 @@ bool writeFakeTool(const QString& path, const QString& body)
            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
 }
 
-QString calibrationToolPath(const QString& root)
-{
-    return root + QStringLiteral("/kalvo_calib_cli/bin/KalvoCalibrationTool.exe");
-}
-
-QString isoTaskPath(const QString& root)
-{
-    return root + QStringLiteral("/iso/bin/runIsoTask.exe");
-}
-
-QString isoReportPath(const QString& root)
-{
-    return root + QStringLiteral("/iso/scripts/iso_pdf_generate.exe");
-}
-
 } // namespace lumora::test

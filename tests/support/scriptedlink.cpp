@@ -5,13 +5,6 @@
 
 namespace lumora::test {
 
-void ScriptedLink::setIdentity(const QString& newIp, const QString& newType, int newModel)
-{
-    ip = newIp;
-    type = newType;
-    model = newModel;
-}
-
 void ScriptedLink::setDhLinks(const QVector<double>& values)
 {
     QJsonArray flat;

@@ -33,7 +33,10 @@ public:
     void setServiceData(const QString& key, const QJsonValue& a) { serviceAnswers[key] = a; }
     void setCommandReply(const QString& c, const QJsonValue& a) { commandAnswers[c] = a; }
     void setFullCommandResult(const QString& command, bool a) { fullCommandResults[command] = a; }
-    void setIdentity(const QString& ip, const QString& type, int modelType);
+    void setIdentity(const QString& newIp, const QString& newType, int newModel)
+    {
+        ip = newIp, type = newType, model = newModel;
+    }
     // Convenience: a controller holding values (flat, four per link) for both DH queries.
     void setDhLinks(const QVector<double>& values);
 
