@@ -11,7 +11,6 @@
 #include <QRegularExpression>
 
 #include <cmath>
-#include <thread>
 
 using namespace lumora::test;
 
@@ -44,18 +43,22 @@ QString shown(int row, int column)
     return text;
 }
 
-// The page with a calibrated robot: controller links 1000.5 + k, optimised values
-// 1.25 * k - 3, zero points 0.015625 * (axis + 1); a controller that accepts every step.
+// The page with a calibrated robot: controller links 1000.5 + k (or the connected robot's),
+// optimised values 1.25 * k - 3, zero points 0.015625 * (axis + 1); a controller that accepts
+// every step.
 struct Apply : WidgetFixture
 {
-    explicit Apply(int axes = 6)
+    explicit Apply(int axes = 6, bool connected = false)
     {
         setAuditClock([] { return moment; });
         link.setCommandReply(dhCommand, true);
         link.setCommandReply(zeroCommand, true);
         link.setFullCommandResult("system.controller.reboot", true);
+        if (connected)
+            connectRobot(4 * (axes + 1));
+        link.calls.clear();
         common::axisNum = axes;
-        for (int k = 0; k < 4 * (axes + 1); ++k)
+        for (int k = 0; !connected && k < 4 * (axes + 1); ++k)
             common::originalDHParamsVec << 1000.5 + k;
         for (int k = 0; k < 4 * axes; ++k)
             common::optimizedDHParamsVec << 1.25 * k - 3;
@@ -74,16 +77,21 @@ struct Apply : WidgetFixture
     }
 };
 
-struct Refusal
+// One press: the DH values it sends (0: none), its boxes; for a refused press the sizes of the
+// original, optimised and zero-point vectors and an index into them, one after another, that
+// holds a non-finite value (-1: none), and its checks.
+struct Press
 {
-    int axes, original, optimized, zeros;
-    int nonFinite; // index into the original, optimised and zero-point values, one after another
-    QString checks;
+    QString button;
+    int axes, count;
+    QString boxes;
+    QVector<int> sizes = {};
+    QString checks = {};
 };
 
 } // namespace
 
-Q_DECLARE_METATYPE(Refusal)
+Q_DECLARE_METATYPE(Press)
 
 class TestApply : public QObject
 {
@@ -92,12 +100,10 @@ class TestApply : public QObject
 private slots:
     void resultTable_data()
     {
-        QTest::addColumn<QVector<int>>("sizes"); // axes, original and optimised values, reset
-        QTest::addRow("six axes") << QVector<int>{6, 28, 24, 0};
-        QTest::addRow("ten axes, rows below the placeholders") << QVector<int>{10, 44, 40, 0};
-        QTest::addRow("vectors shorter than the axes") << QVector<int>{6, 13, 22, 0};
-        QTest::addRow("reset") << QVector<int>{6, 28, 24, 1};
-        QTest::addRow("negative axis count") << QVector<int>{-1, 0, 24, 0};
+        QTest::addColumn<QVector<int>>("sizes"); // axes, original and optimised values
+        QTest::addRow("ten axes, rows below the placeholders") << QVector<int>{10, 44, 40};
+        QTest::addRow("vectors shorter than the axes") << QVector<int>{6, 13, 22};
+        QTest::addRow("negative axis count") << QVector<int>{-1, 0, 24};
     }
 
     // Both halves of the result table, rebuilt without piling up labels.
@@ -111,7 +117,7 @@ private slots:
         dhparameterWidget* panel = dhparameterWidget::instance();
         for (int pass = 0; pass < 3; ++pass) {
             panel->initTableWithData();
-            panel->writeDHResLabls(sizes[3]);
+            panel->writeDHResLabls(false);
             settle();
             QCOMPARE(panel->findChildren<QLabel*>().size(), 3 + 11 + 24 + 5 * axes + 4 * axes);
         }
@@ -121,69 +127,15 @@ private slots:
         for (int k = 0; k < 4 * axes; ++k) {
             QCOMPARE(shown(k / 4 + 2, 0), common::jointNames[k / 4]);
             QCOMPARE(shown(k / 4 + 2, k % 4 + 1), text(common::originalDHParamsVec, k));
-            QCOMPARE(shown(k / 4 + 2, k % 4 + 5),
-                     sizes[3] ? "" : text(common::optimizedDHParamsVec, k));
+            QCOMPARE(shown(k / 4 + 2, k % 4 + 5), text(common::optimizedDHParamsVec, k));
         }
         QCOMPARE(shown(axes + 2, 1) + shown(axes + 2, 5), QStringLiteral("--"));
     }
 
     void press_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<bool>("zeroWritten");
-        QTest::addColumn<QString>("boxes");
-        QTest::addRow("give up") << "giveUpBtn" << true << "";
-        QTest::addRow("applied") << "confirmBtn" << true << "";
-        QTest::addRow("zero write fails") << "confirmBtn" << false << "错误: 零点写入控制器失败！";
-    }
-
-    // Giving up or applying resets the runner first and the setup panel second, then the
-    // result; a failed apply changes nothing.
-    void press()
-    {
-        QFETCH(QString, button);
-        QFETCH(bool, zeroWritten);
-        QFETCH(QString, boxes);
-        Apply fx;
-        fx.connectRobot(28);
-        common::optimizedDHParamsVec.fill(2.5, 24);
-        common::zeroPointsVec.assign(6, 0.25);
-        fx.link.setCommandReply(zeroCommand, zeroWritten);
-        dhparameterWidget* panel = dhparameterWidget::instance();
-        panel->writeDHResLabls(false);
-        panel->updateErrorLabels("0.1000", "0.2000");
-        fx.find<QLabel>("calibrationLabel")->setText("请检查右侧数据并应用参数");
-        fx.button("runCalibrationBtn")->setEnabled(false);
-        fx.find<QLineEdit>("snLineEdit")->setText("SN-3");
-        QString seen;
-        const auto look = [&] {
-            seen = QStringList{fx.text("calibrationLabel"), fx.text("snLineEdit"),
-                               QString::number(common::originalDHParamsVec.size())}
-                       .join('|');
-        };
-        connect(panel, &dhparameterWidget::giveupBtnSignals, this, look);
-        connect(panel, &dhparameterWidget::confirmBtnSingals, this, look);
-        presses += button == "confirmBtn";
-
-        fx.button(qPrintable(button))->click();
-
-        const bool reset = boxes.isEmpty();
-        QCOMPARE(fx.boxes(), boxes);
-        QCOMPARE(seen, reset ? "||28" : "");
-        QCOMPARE(common::originalDHParamsVec.size() + common::optimizedDHParamsVec.size(),
-                 reset ? 0 : 28 + 24);
-        QCOMPARE(common::zeroPointsVec.size(), size_t(6));
-        QCOMPARE(fx.text("averagePosErrorText") + fx.text("averagePoseErrorText"),
-                 reset ? "" : "0.10000.2000");
-        QCOMPARE(shown(2, 5) + shown(7, 8), reset ? "" : "2.52.5");
-        QCOMPARE(shown(2, 1), QStringLiteral("-20"));
-        QCOMPARE(fx.text("calibrationLabel").isEmpty(), reset);
-        QCOMPARE(fx.button("runCalibrationBtn")->isEnabled(), reset);
-    }
-
-    void refusal_data()
-    {
-        QTest::addColumn<Refusal>("row");
+        QTest::addColumn<Press>("row");
+        const auto row = [](const char* name, const Press& r) { QTest::addRow("%s", name) << r; };
         const QString finite =
             "[前置检查] 层=优化DH参数数量 结果=通过 期望=24 实际=24|"
             "[前置检查] 层=零点数量 结果=通过 期望=6 实际=6|"
@@ -201,118 +153,132 @@ private slots:
                    "|[被拒绝] 拒绝层=零点数量 原因=零点数量与轴数不符 "
                    "业务影响=未下发DH参数、零点和重启 建议=重新运行标定";
         };
-        QTest::addRow("no calibration yet")
-            << Refusal{6, 28, 0, 6, -1, count + "期望=24 实际=0" + refused};
-        QTest::addRow("after give-up")
-            << Refusal{6, 0, 0, 6, -1, count + "期望=-4 实际=0" + refused};
-        QTest::addRow("optimised too long")
-            << Refusal{6, 28, 28, 6, -1, count + "期望=24 实际=28" + refused};
-        QTest::addRow("axes beyond both vectors")
-            << Refusal{7, 28, 24, 7, -1, count + "期望=28 实际=24" + refused};
-        QTest::addRow("five zero points for six axes") << Refusal{6, 28, 24, 5, -1, zeros(5)};
-        QTest::addRow("seven zero points for six axes") << Refusal{6, 28, 24, 7, -1, zeros(7)};
-        QTest::addRow("trailing controller link") << Refusal{6, 28, 24, 6, 27, finite};
-        QTest::addRow("last optimised value") << Refusal{6, 28, 24, 6, 28 + 23, finite};
-        QTest::addRow("last zero point") << Refusal{6, 28, 24, 6, 28 + 24 + 5, finite};
+        const QString confirm = "confirmBtn",
+                      noResult = "错误: 未找到优化后的DH参数，请先运行标定！",
+                      badZeros = "错误: 零点数量与轴数不符，未应用参数！",
+                      badValue = "错误: DH参数或零点包含无效数值，未应用参数！";
+        row("give up", {"giveUpBtn", 6, 0, ""});
+        row("five axes", {confirm, 5, 20, ""});
+        row("seven axes take the trailing link", {confirm, 7, 32, ""});
+        row("eight axes", {confirm, 8, 32, ""});
+        row("zero write fails", {confirm, 6, 24, "错误: 零点写入控制器失败！"});
+        row("no calibration yet",
+            {confirm, 6, 0, noResult, {28, 0, 6, -1}, count + "期望=24 实际=0" + refused});
+        row("after give-up",
+            {confirm, 6, 0, noResult, {0, 0, 6, -1}, count + "期望=-4 实际=0" + refused});
+        row("optimised too long",
+            {confirm, 6, 0, noResult, {28, 28, 6, -1}, count + "期望=24 实际=28" + refused});
+        row("five zero points for six axes", {confirm, 6, 0, badZeros, {28, 24, 5, -1}, zeros(5)});
+        row("seven zero points for six axes", {confirm, 6, 0, badZeros, {28, 24, 7, -1}, zeros(7)});
+        row("trailing controller link", {confirm, 6, 0, badValue, {28, 24, 6, 27}, finite});
+        row("last optimised value", {confirm, 6, 0, badValue, {28, 24, 6, 28 + 23}, finite});
+        row("last zero point", {confirm, 6, 0, badValue, {28, 24, 6, 28 + 24 + 5}, finite});
     }
 
-    // A refused press writes its checks and refusal, shows why and sends nothing.
-    void refusal()
+    // Giving up or applying resets the runner first and the setup panel second, then the
+    // result; a failed or refused apply changes nothing, a refused one sends nothing either.
+    // Alpha, a and d go out from the optimisation, theta the controller's own, zero points as
+    // read; the trace receives the audit lines.
+    void press()
     {
-        QFETCH(Refusal, row);
-        Apply fx(row.axes);
-        common::originalDHParamsVec.resize(row.original);
-        common::optimizedDHParamsVec.resize(row.optimized);
-        common::zeroPointsVec.resize(size_t(row.zeros));
-        const double bad = row.nonFinite > 50 ? std::nan("") : INFINITY;
-        const int zero = row.nonFinite - row.original - row.optimized;
-        if (zero >= 0)
-            common::zeroPointsVec[size_t(zero)] = bad;
-        else if (row.nonFinite >= row.original)
-            common::optimizedDHParamsVec[row.nonFinite - row.original] = bad;
-        else if (row.nonFinite >= 0)
-            common::originalDHParamsVec[row.nonFinite] = bad;
-
-        QVERIFY(!fx.press());
-
-        QCOMPARE(
-            fx.lines().join('|'),
-            QStringLiteral(
-                "[输入到达] 调用=应用参数 轴数=%1 原始DH参数数量=%2 优化DH参数数量=%3 零点数量=%4|")
-                    .arg(row.axes)
-                    .arg(row.original)
-                    .arg(row.optimized)
-                    .arg(row.zeros) +
-                row.checks);
-        QCOMPARE(fx.lines("error"), QStringList{row.checks.section('|', -1)});
-        const QString layer = row.checks.section("拒绝层=", 1).section(' ', 0, 0);
-        const QMap<QString, QString> boxes{
-            {"优化DH参数数量", "未找到优化后的DH参数，请先运行标定！"},
-            {"零点数量", "零点数量与轴数不符，未应用参数！"},
-            {"数值有效性", "DH参数或零点包含无效数值，未应用参数！"}};
-        QCOMPARE(fx.boxes(), "错误: " + boxes.value(layer));
-        QCOMPARE(fx.answerer.last().icon,
-                 layer == "数值有效性" ? QMessageBox::Critical : QMessageBox::Warning);
-        QVERIFY(fx.link.calls.isEmpty());
-    }
-
-    void payload_data()
-    {
-        QTest::addColumn<int>("axes");
-        QTest::addColumn<int>("count");
-        QTest::addRow("five axes") << 5 << 20;
-        QTest::addRow("six axes") << 6 << 24;
-        QTest::addRow("seven axes take the trailing link") << 7 << 32;
-        QTest::addRow("eight axes") << 8 << 32;
-    }
-
-    // Alpha, a and d from the optimisation, theta the controller's own; zero points as read. The
-    // trace receives the audit lines.
-    void payload()
-    {
-        QFETCH(int, axes);
-        QFETCH(int, count);
-        Apply fx(axes);
+        QFETCH(Press, row);
+        Apply fx(row.axes, true);
         TraceCapture trace;
-        QVERIFY(fx.press());
+        const bool reset = row.boxes.isEmpty();
+        fx.link.setCommandReply(zeroCommand, reset);
+        dhparameterWidget* panel = dhparameterWidget::instance();
+        panel->writeDHResLabls(false);
+        panel->updateErrorLabels("0.1000", "0.2000");
+        fx.find<QLabel>("calibrationLabel")->setText("请检查右侧数据并应用参数");
+        fx.button("runCalibrationBtn")->setEnabled(false);
+        fx.find<QLineEdit>("snLineEdit")->setText("SN-3");
+        if (!row.sizes.isEmpty()) {
+            common::originalDHParamsVec.resize(row.sizes[0]);
+            common::optimizedDHParamsVec.resize(row.sizes[1]);
+            common::zeroPointsVec.resize(size_t(row.sizes[2]));
+            const double bad = row.sizes[3] > 50 ? std::nan("") : INFINITY;
+            const int zero = row.sizes[3] - row.sizes[0] - row.sizes[1];
+            if (zero >= 0)
+                common::zeroPointsVec[size_t(zero)] = bad;
+            else if (row.sizes[3] >= row.sizes[0])
+                common::optimizedDHParamsVec[row.sizes[3] - row.sizes[0]] = bad;
+            else if (row.sizes[3] >= 0)
+                common::originalDHParamsVec[row.sizes[3]] = bad;
+        }
+        const QVector<double> original = common::originalDHParamsVec,
+                              optimized = common::optimizedDHParamsVec;
+        const size_t zeros = common::zeroPointsVec.size();
+        QString seen;
+        const auto look = [&] {
+            seen = QStringList{fx.text("calibrationLabel"), fx.text("snLineEdit"),
+                               QString::number(common::originalDHParamsVec.size())}
+                       .join('|');
+        };
+        connect(panel, &dhparameterWidget::giveupBtnSignals, this, look);
+        connect(panel, &dhparameterWidget::confirmBtnSingals, this, look);
+        presses += row.button == "confirmBtn";
+
+        fx.button(qPrintable(row.button))->click();
+
+        QCOMPARE(fx.boxes(), row.boxes);
+        QCOMPARE(seen, reset ? "||" + QString::number(original.size()) : "");
+        QCOMPARE(common::originalDHParamsVec.size() + common::optimizedDHParamsVec.size(),
+                 reset ? 0 : original.size() + optimized.size());
+        QCOMPARE(common::zeroPointsVec.size(), zeros);
+        QCOMPARE(fx.text("averagePosErrorText") + fx.text("averagePoseErrorText"),
+                 reset ? "" : "0.10000.2000");
+        QCOMPARE(shown(2, 5) + shown(row.axes + 1, 8), reset ? "" : "-325.75");
+        QCOMPARE(shown(2, 1), QStringLiteral("-20"));
+        QCOMPARE(fx.text("calibrationLabel").isEmpty(), reset);
+        QCOMPARE(fx.button("runCalibrationBtn")->isEnabled(), reset);
+        QCOMPARE(fx.link.calls.isEmpty(), !row.count);
+        const QString id = QString(" planId=p%1 ").arg(presses, 6, 10, QChar('0'));
+        QCOMPARE(trace.lines().filter(id), logLines("audit-dev").filter(id));
+        if (!row.checks.isEmpty()) {
+            QCOMPARE(fx.lines().join('|'),
+                     QString("[输入到达] 调用=应用参数 轴数=6 原始DH参数数量=%1 优化DH参数数量=%2 "
+                             "零点数量=%3|")
+                             .arg(row.sizes[0])
+                             .arg(row.sizes[1])
+                             .arg(row.sizes[2]) +
+                         row.checks);
+            QCOMPARE(fx.lines("error"), QStringList{row.checks.section('|', -1)});
+            QCOMPARE(fx.answerer.last().icon, row.checks.contains("拒绝层=数值有效性")
+                                                  ? QMessageBox::Critical
+                                                  : QMessageBox::Warning);
+        }
+        if (!row.count)
+            return;
         const QJsonArray dh =
             fx.link.calls.value(0).argument.toJsonObject()["DH_params_all"].toArray();
-        QCOMPARE(dh.size(), count);
-        for (int k = 0; k < count; ++k)
-            QCOMPARE(dh[k].toDouble(), k % 4 == 3 || k >= 4 * axes
-                                           ? common::originalDHParamsVec[k]
-                                           : common::optimizedDHParamsVec[k]);
+        QCOMPARE(dh.size(), row.count);
+        for (int k = 0; k < row.count; ++k)
+            QCOMPARE(dh[k].toDouble(),
+                     k % 4 == 3 || k >= 4 * row.axes ? original[k] : optimized[k]);
         const QJsonArray zero =
             fx.link.calls.value(1).argument.toJsonObject()["joint_angle_A"].toArray();
-        QCOMPARE(zero.size(), axes);
-        QCOMPARE(zero.last().toDouble(), common::zeroPointsVec.back());
+        QCOMPARE(zero.size(), row.axes);
+        QCOMPARE(zero.last().toDouble(), 0.015625 * row.axes);
         QStringList calls;
         for (const LinkCall& call : fx.link.calls)
             calls << call.name + " " + QString::number(call.number) + " " +
                          jsonValueToText(call.params);
-        QCOMPARE(calls.join('|'), dhCommand + " 0 null|" + zeroCommand +
-                                      " 0 null|system.controller.reboot 4800 null");
-        QCOMPARE(fx.lines().size(), 13);
-        QCOMPARE(
-            fx.lines().last(),
-            QStringLiteral(
-                "[输出] 结果=成功 DH参数=写入成功 零点=写入成功 重启=成功 耗时=*ms 去向=控制器"));
-        QVERIFY(logLines("error").isEmpty());
-        const QRegularExpression stamp(" planId=\\S+ 时间=\\S+ \\S+|耗时=\\d+ms");
-        QCOMPARE(trace.lines().replaceInStrings(stamp, ""),
-                 fx.lines().replaceInStrings("耗时=*ms", ""));
+        QCOMPARE(calls.join('|'), dhCommand + " 0 null|" + zeroCommand + " 0 null" +
+                                      (reset ? "|system.controller.reboot 4800 null" : ""));
+        QCOMPARE(fx.lines().size(), reset ? 13 : 11);
+        QCOMPARE(logLines("error").isEmpty(), reset);
+        if (reset)
+            QCOMPARE(fx.lines().last(),
+                     QStringLiteral("[输出] 结果=成功 DH参数=写入成功 "
+                                    "零点=写入成功 重启=成功 耗时=*ms 去向=控制器"));
     }
 
     void replyText_data()
     {
         QTest::addColumn<QString>("json"); // an array holding the value, then its text
         QTest::addRow("object") << R"([{"msg": "完成", "code": 0}]|{"code":0,"msg":"完成"})";
-        QTest::addRow("array") << R"([["a", null]]|["a",null])";
         QTest::addRow("fifteen digits") << "[0.30000000000000004]|0.3";
-        QTest::addRow("seven digits") << "[1234567.5]|1234567.5";
         QTest::addRow("string kept raw") << "[\"失败 \\\"x\\\"\"]|失败 \"x\"";
-        QTest::addRow("false") << "[false]|false";
-        QTest::addRow("null") << "[null]|null";
         QTest::addRow("undefined") << "[]|undefined";
     }
 
@@ -327,15 +293,8 @@ private slots:
     void auditLine_data()
     {
         QTest::addColumn<QString>("line"); // tag, message; "!" when it belongs in the error file
-        QTest::addRow("refused") << "被拒绝|原因=x!";
-        QTest::addRow("exception") << "异常|!";
-        QTest::addRow("numeric anomaly") << "数值异常|事件=NaN";
         QTest::addRow("failure verdict") << "外部下发|实际=失败 响应=null!";
-        QTest::addRow("success verdict") << "外部下发|实际=成功 响应=true";
         QTest::addRow("failure word first") << "输入到达|失败!";
-        QTest::addRow("refused check") << "前置检查|结果=拒绝";
-        QTest::addRow("tag with a blank") << "被拒绝 |x";
-        QTest::addRow("tag containing the word") << "严重异常|x";
         QTest::addRow("percent signs") << "%1|参数=%2 %L3 100%";
     }
 
@@ -346,49 +305,11 @@ private slots:
         const bool error = line.endsWith('!');
         const QString tag = line.section('|', 0, 0), message = line.section('|', 1).remove('!');
         Apply fx;
-        TraceCapture trace;
         writeAuditLog("p000042", tag, message);
         const QString text =
             QString("[%1] planId=p000042 时间=12/05 08:43:05.123 ").arg(tag) + message;
         QCOMPARE(readTextFile(auditFile), text.toUtf8() + "\n");
         QCOMPARE(logLines("error"), error ? QStringList{text} : QStringList());
-        QCOMPARE(trace.lines(), QStringList{text});
-    }
-
-    // One clock reading per line: a line written at midnight lands in the file of the day its
-    // time shows.
-    void midnight()
-    {
-        Apply fx;
-        QList<QDateTime> moments{QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999)),
-                                 QDateTime(QDate(2027, 1, 1), QTime(0, 0))};
-        setAuditClock([&moments] { return moments.isEmpty() ? QDateTime() : moments.takeFirst(); });
-        writeAuditLog("p000009", "异常", "one");
-        writeAuditLog("p000009", "异常", "two");
-        QCOMPARE(logLines("audit-dev", QDate(2026, 12, 31)) + logLines("error", QDate(2027, 1, 1)),
-                 QStringList({"[异常] planId=p000009 时间=12/31 23:59:59.999 one",
-                              "[异常] planId=p000009 时间=01/01 00:00:00.000 two"}));
-    }
-
-    // Threads writing at once leave every line whole, and the error file holds the failure
-    // lines in the audit file's order.
-    void concurrentWriters()
-    {
-        Apply fx;
-        std::vector<std::thread> writers;
-        for (int t = 0; t < 4; ++t)
-            writers.emplace_back([t] {
-                for (int n = 0; n < 1000; ++n)
-                    writeAuditLog(
-                        "p000001", "外部下发",
-                        QString("%1 %2 实际=%3 ").arg(t).arg(n).arg(n % 3 ? "成功" : "失败") +
-                            QString(200, 'x'));
-            });
-        for (std::thread& writer : writers)
-            writer.join();
-        const QStringList audit = logLines("audit-dev");
-        QCOMPARE(audit.filter(QRegularExpression(" 实际=..? x{200}$")).size(), 4000);
-        QCOMPARE(logLines("error"), audit.filter("实际=失败"));
     }
 
     // A record that cannot be written stops the apply before the controller hears of it and

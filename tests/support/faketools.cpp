@@ -23,24 +23,7 @@ QByteArray readTextFile(const QString& path)
 bool writeFakeTool(const QString& path, const QString& body)
 {
     return writeTextFile(path, "#!/bin/sh\n" + body.toUtf8() + "\n") &&
-           QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                           QFileDevice::ExeGroup);
-}
-
-QString calibrationToolPath(const QString& root)
-{
-    return root + QStringLiteral("/kalvo_calib_cli/bin/KalvoCalibrationTool.exe");
-}
-
-QString isoTaskPath(const QString& root)
-{
-    return root + QStringLiteral("/iso/bin/runIsoTask.exe");
-}
-
-QString isoReportPath(const QString& root)
-{
-    return root + QStringLiteral("/iso/scripts/iso_pdf_generate.exe");
+           QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
 }
 
 } // namespace lumora::test

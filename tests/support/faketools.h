@@ -10,9 +10,18 @@ namespace lumora::test {
 bool writeFakeTool(const QString& path, const QString& body);
 
 // Program paths below a calibration root, as the plug-in builds them.
-QString calibrationToolPath(const QString& root);
-QString isoTaskPath(const QString& root);
-QString isoReportPath(const QString& root);
+inline QString calibrationToolPath(const QString& root)
+{
+    return root + "/kalvo_calib_cli/bin/KalvoCalibrationTool.exe";
+}
+inline QString isoTaskPath(const QString& root)
+{
+    return root + "/iso/bin/runIsoTask.exe";
+}
+inline QString isoReportPath(const QString& root)
+{
+    return root + "/iso/scripts/iso_pdf_generate.exe";
+}
 
 // Writes text to a file (folders created); for result files, job files and pose files.
 bool writeTextFile(const QString& path, const QByteArray& content);

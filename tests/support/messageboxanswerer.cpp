@@ -27,14 +27,14 @@ void MessageBoxAnswerer::poll()
         record.text = box->text();
         record.icon = box->icon();
         const QString wanted = buttonAnswers.isEmpty() ? QString() : buttonAnswers.dequeue();
-        choice = box->defaultButton();
-        choice = choice ? choice : box->buttons().value(0);
+        choice = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
         for (QAbstractButton* button : box->buttons())
             choice = button->text() == wanted ? button : choice;
     }
     seen.append(record);
-    const bool files = qobject_cast<QFileDialog*>(dialog);
-    const QString folder = files && !folderAnswers.isEmpty() ? folderAnswers.dequeue() : QString();
+    const QString folder = qobject_cast<QFileDialog*>(dialog) && !folderAnswers.isEmpty()
+                               ? folderAnswers.dequeue()
+                               : QString();
     // Accepting with the folder as the current directory returns that folder; selecting it as
     // a file would return its parent.
     if (choice)

@@ -5,13 +5,6 @@
 
 namespace lumora::test {
 
-void ScriptedLink::setIdentity(const QString& newIp, const QString& newType, int newModel)
-{
-    ip = newIp;
-    type = newType;
-    model = newModel;
-}
-
 void ScriptedLink::setDhLinks(const QVector<double>& values)
 {
     QJsonArray flat;
@@ -39,8 +32,6 @@ QJsonValue ScriptedLink::serviceData(const QString& key)
 QJsonValue ScriptedLink::execCommand(const QString& command, const QVariant& argument)
 {
     calls.append({QStringLiteral("execCommand"), command, argument, QJsonValue(), 0});
-    if (!queued.value(command).isEmpty())
-        return queued[command].dequeue();
     return commandAnswers.value(command, QJsonValue(QJsonValue::Undefined));
 }
 

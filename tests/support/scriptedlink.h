@@ -3,7 +3,6 @@
 #include <QHash>
 #include <QJsonValue>
 #include <QList>
-#include <QQueue>
 #include <QVariant>
 
 #include <controllerlink.h>
@@ -20,8 +19,8 @@ struct LinkCall
     int number = 0;
 };
 
-// A controller link whose answers a test scripts: per key or command a queue of answers, then a
-// standing answer; unscripted calls answer Undefined (or false). Records every call.
+// A controller link whose answers a test scripts: per key or command a standing answer;
+// unscripted calls answer Undefined (or false). Records every call.
 class ScriptedLink : public tavrin::ControllerLink
 {
     Q_OBJECT
@@ -33,9 +32,11 @@ public:
 
     void setServiceData(const QString& key, const QJsonValue& a) { serviceAnswers[key] = a; }
     void setCommandReply(const QString& c, const QJsonValue& a) { commandAnswers[c] = a; }
-    void queueCommandReply(const QString& command, const QJsonValue& a) { queued[command] << a; }
     void setFullCommandResult(const QString& command, bool a) { fullCommandResults[command] = a; }
-    void setIdentity(const QString& ip, const QString& type, int modelType);
+    void setIdentity(const QString& newIp, const QString& newType, int newModel)
+    {
+        ip = newIp, type = newType, model = newModel;
+    }
     // Convenience: a controller holding values (flat, four per link) for both DH queries.
     void setDhLinks(const QVector<double>& values);
 
@@ -53,7 +54,6 @@ public:
 private:
     QHash<QString, QJsonValue> serviceAnswers;
     QHash<QString, QJsonValue> commandAnswers;
-    QHash<QString, QQueue<QJsonValue>> queued;
     QHash<QString, bool> fullCommandResults;
     QString ip;
     QString type;

@@ -18,8 +18,7 @@ std::unique_ptr<QTemporaryDir> workDir;
 
 void handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (message.contains(QLatin1String("QProcess: Destroyed while process")))
-        ++destroyedRunning;
+    destroyedRunning += message.contains(QLatin1String("QProcess: Destroyed while process"));
     if (previousHandler)
         previousHandler(type, context, message);
 }
@@ -40,12 +39,11 @@ void prepareTestProcess()
 
 int finishTestProcess(int qtestResult)
 {
-    if (destroyedRunning > 0) {
-        std::fprintf(stderr, "FAIL: %d process(es) destroyed while still running\n",
-                     destroyedRunning.load());
-        return qtestResult ? qtestResult : 1;
-    }
-    return qtestResult;
+    if (destroyedRunning == 0)
+        return qtestResult;
+    std::fprintf(stderr, "FAIL: %d process(es) destroyed while still running\n",
+                 destroyedRunning.load());
+    return qtestResult ? qtestResult : 1;
 }
 
 } // namespace lumora::test

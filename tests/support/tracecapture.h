@@ -21,7 +21,6 @@ public:
         QMutexLocker lock(&mutex);
         return seen;
     }
-    bool contains(const QString& text) const { return lines().contains(text); }
 
 private:
     void add(const QString& text)

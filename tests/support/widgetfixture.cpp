@@ -2,13 +2,9 @@
 
 #include <QDir>
 
-#include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <interfacemanager.h>
 #include <sys/resource.h>
-#include <thread>
-#include <unistd.h>
 
 namespace lumora::test {
 
@@ -94,23 +90,6 @@ std::shared_ptr<void> limitFileSize(long bytes)
         setrlimit(RLIMIT_FSIZE, previous.get());
         std::signal(SIGXFSZ, handler);
     });
-}
-
-std::shared_ptr<const std::atomic<bool>> rescuePipe(const QString& path)
-{
-    auto rescued = std::make_shared<std::atomic<bool>>(false);
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    auto writer = std::make_shared<std::thread>([rescued, done, file = QFile::encodeName(path)] {
-        while (!*done) {
-            const int fd = ::open(file.constData(), O_WRONLY | O_NONBLOCK);
-            *rescued = *rescued || (fd >= 0 && ::close(fd) == 0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
-    return {rescued.get(), [rescued, done, writer](auto*) {
-                *done = true;
-                writer->join();
-            }};
 }
 
 } // namespace lumora::test

@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <atomic>
 #include <centerwidget.h>
 #include <common.h>
 #include <memory>
@@ -51,18 +50,10 @@ public:
 };
 
 QWidget* cellWidget(QGridLayout* grid, int row, int column);
-inline QString cellText(QGridLayout* grid, int row, int column)
-{
-    return textOf(cellWidget(grid, row, column));
-}
 // Lets posted events and deferred deletions run.
 void settle();
 // Caps the size of files this process writes until the result is released, so that a write
 // fails even for root.
 std::shared_ptr<void> limitFileSize(long bytes);
-// Keeps opening the writing end of the named pipe at path (or none yet, never a regular file)
-// until the result is released, so that a reader blocked on the pipe gets an end of file
-// instead of hanging the suite; the result tells whether one was.
-std::shared_ptr<const std::atomic<bool>> rescuePipe(const QString& path);
 
 } // namespace lumora::test
