@@ -194,6 +194,7 @@ private slots:
         row("job not JSON", {R"({"ip": )", "reports", "", "7", "7", "提示: 文件转为json失败"});
         row("custom, lone minus is 0", {job, "reports", "2 3 -", "7", "7", ""});
         row("custom, P3 field empty", {job, "reports", "3 2 ", "7", "7", missing});
+        row("custom cleared", {job, "reports", "3 2 1 clear", "7", "7", ""});
         row("write fails", {job, "reports", "", "7", "7", "limit"});
     }
 
@@ -224,11 +225,16 @@ private slots:
         QCOMPARE(fx.text("pathLabel") + "|" + common::isoReportPath, folder + "|" + folder);
         QVERIFY(!fx.button("startISO")->isEnabled());
         const QStringList field = row.custom.split(' ');
-        if (field.size() == 3) {
+        if (field.size() >= 3) {
             modeBox("customizeLayout")->click();
             fillCustomEdits();
             customEdit(field[0].toInt() * 6 + field[1].toInt() - 7)->setText(field[2]);
         }
+        // Cleared: default mode, and no poses until the default box or a connection fills them.
+        for (QPushButton* clear : setupPanel()->findChildren<QPushButton*>())
+            if (field.size() == 4 && clear->text() == "清除自定义点位")
+                clear->click();
+        QVERIFY(field.size() != 4 || modeBox("defaultLayout")->isChecked());
         fx.answerer.clear();
         if (row.boxes == "limit")
             QTest::ignoreMessage(QtWarningMsg,
@@ -254,7 +260,8 @@ private slots:
         QCOMPARE(QString::number(config["sample_times"].toInt()) + config["save_path"].toString(),
                  QString::number(sample->text().toInt()) + folder);
         const QJsonObject poses = config["iso_poses"].toObject();
-        QCOMPARE(poses["point5"].toArray()[5].toDouble(), field.size() == 3 ? 5.6 : 55);
+        const double lastOfP5[] = {0, 55, 0, 5.6, 0}; // by the words of the custom column
+        QCOMPARE(poses["point5"].toArray()[5].toDouble(), lastOfP5[field.size()]);
         if (field.size() == 3)
             QCOMPARE(poses["point" + field[0]].toArray()[field[1].toInt() - 1].toDouble(), 0.0);
     }
