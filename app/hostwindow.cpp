@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <algorithm>
 #include <controllerlink.h>
 #include <interfacemanager.h>
 
@@ -63,10 +64,12 @@ void HostWindow::showLinkState(const QString& text)
 QSize HostWindow::startSize() const
 {
     // The page gives the setup table half its width, in six even columns, so each pixel of a
-    // value label costs twelve of the window; "-0.0245318" is as wide as a calibrated value
-    // gets. The rest is the page's fixed margins and the result panel's least width.
+    // value label costs twelve of the window. Six significant digits are widest just above and
+    // just below 1e-4 (a nominal 0 after calibration). The rest is the page's fixed margins and
+    // the result panel's least width.
     const QFontMetrics metrics = fontMetrics();
-    const int value = metrics.horizontalAdvance(QStringLiteral("-0.0245318"));
+    const int value = std::max(metrics.horizontalAdvance(QStringLiteral("-0.000888888")),
+                               metrics.horizontalAdvance(QStringLiteral("-8.88888e-05")));
     return QSize(12 * value + 700, 40 * metrics.height() + 120);
 }
 

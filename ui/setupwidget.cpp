@@ -23,12 +23,21 @@
 #include <QPushButton>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <interfacemanager.h>
 #include <iterator>
 
 namespace {
 
 const QString boldLabelStyle = QStringLiteral("QLabel { font-weight: bold; }");
+
+// 100 px, unless the font needs more for the widest six-digit value (just above or below 1e-4,
+// as a nominal 0 becomes after calibration): a value cut off cannot be read.
+int valueMaxWidth(const QFontMetrics& metrics)
+{
+    return std::max({100, metrics.horizontalAdvance(QStringLiteral("-0.000888888")),
+                     metrics.horizontalAdvance(QStringLiteral("-8.88888e-05"))});
+}
 const QString rowButtonStyle =
     QStringLiteral("QPushButton {    border: none;    border-radius: 4px;    padding: 2px;    "
                    "max-width: 100px;    max-height: 30px;}");
@@ -223,7 +232,7 @@ void setupWidget::buildAxisRow(int axis)
         value->setAlignment(Qt::AlignCenter);
         value->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         value->setMinimumWidth(40);
-        value->setMaximumWidth(100);
+        value->setMaximumWidth(valueMaxWidth(value->fontMetrics()));
 
         cellLayout->addWidget(box, 0, Qt::AlignCenter);
         cellLayout->addWidget(value, 0, Qt::AlignCenter);

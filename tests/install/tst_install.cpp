@@ -8,6 +8,7 @@
 #include <QLabel>
 
 #include <cellpaths.h>
+#include <cmath>
 #include <interfacemanager.h>
 #include <robottypes.h>
 
@@ -21,12 +22,12 @@ private slots:
     // Seven axes: the widest table.
     void everyValueShowsWhole()
     {
-        // The nominal links moved by tenths of a millimetre and hundredths of a degree, as after
-        // a calibration: every value carries six significant digits ("-0.0167457", "449.985").
+        // The nominal links moved as by a calibration, down to where six significant digits
+        // are widest: a nominal 0 becomes "-1.23457e-05", "0.000123457" or "-0.00123457".
         QVector<double> values;
         const std::vector<double>& nominal = sim::findRobotType("LX7-800")->nominalDh;
         for (int i = 0; i < int(nominal.size()); ++i)
-            values.append(nominal.at(i) + (i % 2 ? 1 : -1) * (0.0123457 + 0.0011 * (i % 7)));
+            values.append(nominal.at(i) + (i % 2 ? 1 : -1) * 1.23457e-5 * std::pow(10, i % 3));
         WidgetFixture fx;
         QVERIFY(writeTextFile(fx.path("iso/default_iso_poses.json"), readTextFile(DEFAULT_POSES)));
         fx.link.setIdentity(QStringLiteral("192.168.10.101"), QStringLiteral("LX7-800"), 0);
