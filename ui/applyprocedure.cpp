@@ -84,6 +84,8 @@ private:
     QString elapsed() const { return QString::number(timer.elapsed()); }
     bool countLayerPasses();
     bool zeroCountLayerPasses();
+    bool countMatches(const QString& layer, int expected, int actual, const QString& cause,
+                      const QString& advice, const QString& boxText);
     bool finiteLayerPasses();
     bool sendCommand(const QString& stage, const QString& command, const QJsonObject& payload,
                      const QString& unsent);
@@ -174,38 +176,35 @@ bool ApplyAttempt::countLayerPasses()
     int actual = common::optimizedDHParamsVec.size();
     if (actual == expected && actual < 4 * common::axisNum)
         expected = 4 * common::axisNum;
-    const bool passed = actual == expected;
-    audit(QStringLiteral("前置检查"),
-          QStringLiteral("层=优化DH参数数量 结果=%1 期望=%2 实际=%3")
-              .arg(passed ? QStringLiteral("通过") : QStringLiteral("拒绝"),
-                   QString::number(expected), QString::number(actual)));
-    if (passed)
-        return true;
-    audit(QStringLiteral("被拒绝"),
-          QStringLiteral("拒绝层=优化DH参数数量 原因=未找到完整优化结果 "
-                         "业务影响=未下发DH参数、零点和重启 建议=先运行标定"));
-    QMessageBox::warning(boxParent, QStringLiteral("错误"),
-                         QStringLiteral("未找到优化后的DH参数，请先运行标定！"), QMessageBox::Ok);
-    return false;
+    return countMatches(QStringLiteral("优化DH参数数量"), expected, actual,
+                        QStringLiteral("未找到完整优化结果"), QStringLiteral("先运行标定"),
+                        QStringLiteral("未找到优化后的DH参数，请先运行标定！"));
 }
 
 // One offset per axis: more or fewer would land on the wrong joints.
 bool ApplyAttempt::zeroCountLayerPasses()
 {
-    const int expected = common::axisNum;
-    const int actual = int(common::zeroPointsVec.size());
+    return countMatches(QStringLiteral("零点数量"), common::axisNum,
+                        int(common::zeroPointsVec.size()), QStringLiteral("零点数量与轴数不符"),
+                        QStringLiteral("重新运行标定"),
+                        QStringLiteral("零点数量与轴数不符，未应用参数！"));
+}
+
+// The check line of a count layer, and on a mismatch its refusal line and box.
+bool ApplyAttempt::countMatches(const QString& layer, int expected, int actual,
+                                const QString& cause, const QString& advice, const QString& boxText)
+{
     const bool passed = actual == expected;
     audit(QStringLiteral("前置检查"),
-          QStringLiteral("层=零点数量 结果=%1 期望=%2 实际=%3")
-              .arg(passed ? QStringLiteral("通过") : QStringLiteral("拒绝"),
+          QStringLiteral("层=%1 结果=%2 期望=%3 实际=%4")
+              .arg(layer, passed ? QStringLiteral("通过") : QStringLiteral("拒绝"),
                    QString::number(expected), QString::number(actual)));
     if (passed)
         return true;
     audit(QStringLiteral("被拒绝"),
-          QStringLiteral("拒绝层=零点数量 原因=零点数量与轴数不符 "
-                         "业务影响=未下发DH参数、零点和重启 建议=重新运行标定"));
-    QMessageBox::warning(boxParent, QStringLiteral("错误"),
-                         QStringLiteral("零点数量与轴数不符，未应用参数！"), QMessageBox::Ok);
+          QStringLiteral("拒绝层=%1 原因=%2 业务影响=未下发DH参数、零点和重启 建议=%3")
+              .arg(layer, cause, advice));
+    QMessageBox::warning(boxParent, QStringLiteral("错误"), boxText, QMessageBox::Ok);
     return false;
 }
 
