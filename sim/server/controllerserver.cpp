@@ -250,14 +250,21 @@ void ControllerServer::deliver(QByteArray line, bool dropAfterwards)
         send();
 }
 
-void ControllerServer::dropClient(bool graceful)
+QTcpSocket* ControllerServer::releaseClient()
 {
     QTcpSocket* old = client;
     client = nullptr;
     inbox.clear();
+    if (old)
+        old->disconnect(this);
+    return old;
+}
+
+void ControllerServer::dropClient(bool graceful)
+{
+    QTcpSocket* old = releaseClient();
     if (!old)
         return;
-    old->disconnect(this);
     if (graceful) {
         // What was written still reaches the peer before the close.
         old->flush();
@@ -286,13 +293,8 @@ bool ControllerServer::admits(const QString& op, const QJsonObject& request) con
 
 void ControllerServer::turnAwayClient(const QString& reason)
 {
-    QTcpSocket* turnedAway = client;
-    client = nullptr;
-    inbox.clear();
-    if (!turnedAway)
-        return;
-    turnedAway->disconnect(this);
-    refuse(turnedAway, reason);
+    if (QTcpSocket* turnedAway = releaseClient())
+        refuse(turnedAway, reason);
 }
 
 void ControllerServer::refuse(QTcpSocket* socket, const QString& reason)

@@ -80,6 +80,8 @@ private:
     void handleRequest(const QByteArray& line);
     QJsonValue answer(const QString& op, const QJsonObject& request);
     void deliver(QByteArray line, bool dropAfterwards);
+    // Forgets the client, its pending lines and its connections; the socket is the caller's.
+    QTcpSocket* releaseClient();
     void dropClient(bool graceful);
     void refuse(QTcpSocket* socket, const QString& reason);
     void turnAwayClient(const QString& reason);
